@@ -1,0 +1,36 @@
+# End-to-end cases: run a built program on an input file and check that its
+# stdout matches an expected file byte for byte, that stderr stays empty and
+# that the exit status is the one expected.
+
+set(FILTERS_RUN_CASE ${CMAKE_CURRENT_LIST_DIR}/run_case.cmake)
+
+# add_e2e_case(<program target> <case name> <input file> <expected stdout file>
+#              [STATUS <exit status> | STATUS_FILE <file holding it>] [DEVFULL])
+# DEVFULL sends stdout to /dev/full; the expected file is then not read.
+function(add_e2e_case prog name input expected)
+  cmake_parse_arguments(E "DEVFULL" "STATUS;STATUS_FILE" "" ${ARGN})
+  if(NOT DEFINED E_STATUS)
+    set(E_STATUS 0)
+  endif()
+  add_test(NAME ${prog}.e2e.${name}
+    COMMAND ${CMAKE_COMMAND}
+      -DPROGRAM=$<TARGET_FILE:${prog}>
+      -DINPUT=${input}
+      -DEXPECTED=${expected}
+      -DSTATUS=${E_STATUS}
+      -DSTATUS_FILE=${E_STATUS_FILE}
+      -DDEVFULL=${E_DEVFULL}
+      -DWORKDIR=${CMAKE_CURRENT_BINARY_DIR}/e2e/${name}
+      -P ${FILTERS_RUN_CASE})
+endfunction()
+
+# add_e2e_case_dir(<program target> <folder>)
+# Declares one case per <name>.in in the folder, expecting <name>.out and the
+# exit status written in <name>.status (0 when that file is absent).
+function(add_e2e_case_dir prog dir)
+  file(GLOB inputs CONFIGURE_DEPENDS ${dir}/*.in)
+  foreach(input IN LISTS inputs)
+    get_filename_component(name ${input} NAME_WE)
+    add_e2e_case(${prog} ${name} ${input} ${dir}/${name}.out STATUS_FILE ${dir}/${name}.status)
+  endforeach()
+endfunction()

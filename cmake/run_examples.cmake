@@ -1,0 +1,15 @@
+# Runs each program on the example input in its folder, skipping programs
+# that are not part of this build yet.
+foreach(prog IN LISTS PROGRAMS)
+  set(exe ${BINARY_DIR}/${prog}/${prog})
+  set(input ${SOURCE_DIR}/${prog}/examples/input.txt)
+  if(NOT EXISTS ${exe} OR NOT EXISTS ${input})
+    message(STATUS "${prog}: not built yet, skipped")
+    continue()
+  endif()
+  message(STATUS "${prog} < ${prog}/examples/input.txt")
+  execute_process(COMMAND ${exe} INPUT_FILE ${input} RESULT_VARIABLE status)
+  if(NOT status EQUAL 0)
+    message(FATAL_ERROR "${prog} ended with status ${status}")
+  endif()
+endforeach()
