@@ -10,14 +10,22 @@ namespace zoneclock {
 
 // The zone table: 32 pairs of a zone name and its offset from universal time
 // in hours, then two empty entries that end it.
-extern const std::array<std::string_view, 66> x;
+inline constexpr std::array<std::string_view, 66> x = {
+    "WET", "0",    "UTC", "0",    "GMT",  "0",    "BST",   "+1",   "IST",  "+1",   "WEST",
+    "+1",  "CET",  "+1",  "CEST", "+2",   "EET",  "+2",    "EEST", "+3",   "MSK",  "+3",
+    "MSD", "+4",   "AST", "-4",   "ADT",  "-3",   "NST",   "-3.5", "NDT",  "-2.5", "EST",
+    "-5",  "EDT",  "-4",  "CST",  "-6",   "CDT",  "-5",    "MST",  "-7",   "MDT",  "-6",
+    "PST", "-8",   "PDT", "-7",   "HST",  "-10",  "AKST",  "-9",   "AKDT", "-8",   "AEST",
+    "+10", "AEDT", "+11", "ACST", "+9.5", "ACDT", "+10.5", "AWST", "+8",   "",     "",
+};
 
 // Index of the first empty entry of x, where a scan for an unknown token stops.
 inline constexpr int table_end = 64;
 
 // zone_index: accepts any token, including ones with NUL bytes. Returns the
 // index of the first entry of x, zone name or offset text, equal to the token,
-// or table_end when no entry is. Runs in constant time (no scan of x).
+// or table_end when no entry is. Looks the token up in a hash table built
+// from x when compiling, not by scanning x.
 int zone_index(std::string_view token);
 
 // entry_minutes: accepts an index 0..65 of x. Returns that entry read as a
