@@ -1,0 +1,26 @@
+# Installs the build into PREFIX, then runs each installed program on its
+# example input and checks it prints what the program in the build tree prints.
+file(REMOVE_RECURSE ${PREFIX})
+execute_process(COMMAND ${CMAKE_COMMAND} --install ${BINARY_DIR} --prefix ${PREFIX}
+  RESULT_VARIABLE status OUTPUT_QUIET)
+if(NOT status EQUAL 0)
+  message(FATAL_ERROR "cmake --install failed: ${status}")
+endif()
+foreach(prog IN LISTS PROGRAMS)
+  if(NOT EXISTS ${BINARY_DIR}/${prog}/${prog})
+    continue()
+  endif()
+  if(NOT EXISTS ${PREFIX}/share/man/man1/${prog}.1)
+    message(FATAL_ERROR "${prog}: manual page not installed")
+  endif()
+  set(input ${SOURCE_DIR}/${prog}/examples/input.txt)
+  execute_process(COMMAND ${PREFIX}/bin/${prog} INPUT_FILE ${input}
+    OUTPUT_VARIABLE installed RESULT_VARIABLE status)
+  execute_process(COMMAND ${BINARY_DIR}/${prog}/${prog} INPUT_FILE ${input}
+    OUTPUT_VARIABLE built)
+  if(NOT status EQUAL 0 OR NOT installed STREQUAL built OR installed STREQUAL "")
+    message(FATAL_ERROR "${prog}: installed program gave status ${status}:\n${installed}")
+  endif()
+  message("${prog}: installed and ran its example")
+endforeach()
+file(REMOVE_RECURSE ${PREFIX})
