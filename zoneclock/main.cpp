@@ -49,7 +49,7 @@ struct Line {
   std::array<char, 12> text;  // the longest line, "12:59 p.m.\n", has 11 bytes
   uint8_t len, h, m;
 };
-const std::array<Line, 1440> lines = [] {
+std::array<Line, 1440> make_lines() {
   std::array<Line, 1440> built{};
   for (size_t t = 0; t < built.size(); ++t) {
     std::array<char, 16> text{};
@@ -62,20 +62,22 @@ const std::array<Line, 1440> lines = [] {
     built[t].m = static_cast<uint8_t>(minute);
   }
   return built;
-}();
+}
+const std::array<Line, 1440> lines = make_lines();
 
 std::array<char, 1 << 16> out_buf;  // output waiting to be written
 size_t out_len;
 bool out_failed;
 
 // The white space that separates tokens, as isspace() in the C locale sees it.
-constexpr std::array<bool, 256> blank_table = [] {
+constexpr std::array<bool, 256> make_blank_table() {
   std::array<bool, 256> table{};
   for (unsigned char c : {' ', '\t', '\n', '\v', '\f', '\r'}) {
     table[c] = true;
   }
   return table;
-}();
+}
+constexpr std::array<bool, 256> blank_table = make_blank_table();
 bool blank(char c) {
   return blank_table[static_cast<unsigned char>(c)];
 }
