@@ -1,0 +1,15 @@
+// The read-convert-print loop of zoneclock.
+#pragma once
+
+#include <cstdio>
+
+namespace zoneclock {
+
+// convert: reads a count of queries and then the queries from input, and
+// writes one line per query (after any reports of unknown zones) to output.
+// Returns 0 when every counted query was complete, 1 when the input ended
+// inside one or output could not be written. Leaves output flushed and open;
+// every call starts afresh, whatever an earlier call left behind.
+int convert(std::FILE* input, std::FILE* output);
+
+}  // namespace zoneclock
