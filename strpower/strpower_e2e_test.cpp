@@ -1,0 +1,111 @@
+// End-to-end tests whose inputs are generated: lines far longer than the start
+// buffer, prime lengths, lines that cross input chunks, and unwritable output.
+#include <gtest/gtest.h>
+
+#include <random>
+#include <string>
+#include <string_view>
+
+#include "run_program.hpp"
+
+namespace {
+
+// A unit that is not itself a repetition: its one 'x' appears nowhere else.
+std::string primitive_unit(size_t length) {
+  return "x" + std::string(length - 1, 'a');
+}
+
+std::string repeat(std::string_view unit, size_t times) {
+  std::string line;
+  line.reserve(unit.size() * times);
+  for (size_t t = 0; t < times; ++t) {
+    line += unit;
+  }
+  return line;
+}
+
+// The largest k for which the line is one string written k times, by trying
+// every divisor of the length.
+size_t brute_power(std::string_view line) {
+  for (size_t d = 1; d <= line.size(); ++d) {
+    if (line.size() % d == 0 && line.substr(d) == line.substr(0, line.size() - d)) {
+      return line.size() / d;
+    }
+  }
+  return 0;
+}
+
+TEST(StrpowerEndToEnd, ThreeMillionCharacterLines) {
+  std::string input = repeat("abc", 1000000) + "\n";
+  std::string changed = repeat("abc", 1000000);
+  changed[2999990] = 'a';
+  input += changed + "\n";
+  input += std::string(3000000, 'z') + "\n";
+  input += repeat(primitive_unit(1000), 3000) + "\n";
+  input += "abab\nababab\n.\n" + changed + "\n";
+  const auto run = testsupport::run_program(PROGRAM_PATH, input);
+  EXPECT_EQ(run.status, 0);
+  EXPECT_EQ(run.err, "");
+  EXPECT_EQ(run.out, "1000000\n1\n3000000\n3000\n2\n3\n");
+}
+
+TEST(StrpowerEndToEnd, LinesAroundTheStartBufferSize) {
+  // 2,000,001 = 3 x 666,667 characters fit the start buffer; one more does not.
+  std::string input = repeat(primitive_unit(666667), 3) + "\n";
+  input += repeat(primitive_unit(1000001), 2) + "\n";
+  input += repeat(primitive_unit(2), 1000001) + "\n";
+  input += repeat(primitive_unit(1), 2000003);  // no line feed at the end
+  const auto run = testsupport::run_program(PROGRAM_PATH, input);
+  EXPECT_EQ(run.status, 0);
+  EXPECT_EQ(run.err, "");
+  EXPECT_EQ(run.out, "3\n2\n1000001\n2000003\n");
+}
+
+TEST(StrpowerEndToEnd, PrimeLengths) {
+  std::string input;
+  std::string want;
+  for (size_t p : {2, 3, 5, 7, 11, 13, 9973, 65521, 65537, 1999993}) {
+    input += std::string(p, 'q') + "\n";
+    want += std::to_string(p) + "\n";
+    input += primitive_unit(p) + "\n";
+    want += "1\n";
+  }
+  const auto run = testsupport::run_program(PROGRAM_PATH, input);
+  EXPECT_EQ(run.status, 0);
+  EXPECT_EQ(run.err, "");
+  EXPECT_EQ(run.out, want);
+}
+
+TEST(StrpowerEndToEnd, RandomLinesAcrossInputChunksAgainstBruteForce) {
+  std::mt19937 rng(5);
+  std::string input;
+  std::string want;
+  for (int n = 0; n < 400; ++n) {
+    std::string unit(1 + rng() % (n % 10 == 0 ? 40000 : 8), 'a');
+    for (char& c : unit) {
+      c = static_cast<char>('a' + rng() % 2);
+    }
+    std::string line = repeat(unit, 1 + rng() % 12);
+    if (rng() % 3 == 0) {
+      line[rng() % line.size()] = 'b';
+    }
+    input += line + "\n";
+    want += std::to_string(brute_power(line)) + "\n";
+  }
+  const auto run = testsupport::run_program(PROGRAM_PATH, input);
+  EXPECT_EQ(run.status, 0);
+  EXPECT_EQ(run.err, "");
+  EXPECT_EQ(run.out, want);
+}
+
+TEST(StrpowerEndToEnd, UnwritableOutputIsStatusOne) {
+  std::string input;
+  for (int n = 0; n < 100000; ++n) {
+    input += "abab\n";
+  }
+  const auto run = testsupport::run_program(PROGRAM_PATH, input, "/dev/full");
+  EXPECT_EQ(run.status, 1);
+  EXPECT_EQ(run.err, "");
+}
+
+}  // namespace
