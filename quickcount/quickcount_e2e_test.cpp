@@ -1,0 +1,161 @@
+// End-to-end tests whose inputs are generated: long and hostile blocks against
+// a count computed here, blocks beyond the fixed storage, a huge count with
+// few values under a small address-space limit, and unwritable output.
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "fenwick_count.hpp"
+#include "hostile_orders.hpp"
+#include "run_program.hpp"
+
+namespace {
+
+std::string block_text(const std::vector<int32_t>& values) {
+  std::string text = std::to_string(values.size()) + "\n";
+  for (int32_t v : values) {
+    text += std::to_string(v);
+    text += ' ';
+  }
+  text += '\n';
+  return text;
+}
+
+void expect_output(const std::string& input, const std::string& want, int status = 0) {
+  const auto run = testsupport::run_program(PROGRAM_PATH, input);
+  EXPECT_EQ(run.status, status);
+  EXPECT_EQ(run.err, "");
+  EXPECT_EQ(run.out, want);
+}
+
+TEST(QuickcountEndToEnd, MillionDescendingValuesNeedSixtyFourBits) {
+  std::string input = "1000000\n";
+  for (int v = 1000000; v > 0; --v) {
+    input += std::to_string(v) + "\n";
+  }
+  expect_output(input + "0\n", "499999500000\n");
+}
+
+TEST(QuickcountEndToEnd, HostileOrdersOfAMillionFinishWithTheRightCount) {
+  std::string input;
+  std::string want;
+  for (bool largest : {true, false}) {
+    const std::vector<int32_t> order = quickcount::hostile_order(1000000, largest);
+    input += block_text(order);
+    want += std::to_string(quickcount::fenwick_count(order)) + "\n";
+  }
+  // Hostile for the first levels only, then shuffled.
+  const std::vector<int32_t> mixed = quickcount::hostile_order(1000000, false, 60, 11);
+  input += block_text(mixed);
+  want += std::to_string(quickcount::fenwick_count(mixed)) + "\n";
+  expect_output(input + "0\n", want);
+}
+
+TEST(QuickcountEndToEnd, ManyBlocksAgainstAnIndependentCount) {
+  std::mt19937 rng(17);
+  std::string input;
+  std::string want;
+  for (int b = 0; b < 300; ++b) {
+    const int n = std::uniform_int_distribution<int>(1, 3000)(rng);
+    const int32_t spread = b % 3 == 0 ? 5 : INT32_MAX;
+    std::vector<int32_t> values(static_cast<size_t>(n));
+    for (auto& v : values) {
+      v = std::uniform_int_distribution<int32_t>(-spread, spread)(rng);
+    }
+    input += block_text(values);
+    want += std::to_string(quickcount::fenwick_count(values)) + "\n";
+    if (b % 50 == 0) {
+      input += "-7\n";  // a negative count: 0, and the next block follows
+      want += "0\n";
+    }
+  }
+  expect_output(input, want);  // ends at the end of input: status 0
+}
+
+TEST(QuickcountEndToEnd, BlocksLongerThanTheFixedStorageAreCounted) {
+  std::mt19937 rng(23);
+  std::vector<int32_t> values(1500000);
+  for (auto& v : values) {
+    v = static_cast<int32_t>(rng());
+  }
+  std::string input = block_text(values) + "3 3 2 1\n";
+  std::string want = std::to_string(quickcount::fenwick_count(values)) + "\n3\n";
+  // Then a block cut short after more values than the fixed storage holds.
+  input += "1000005\n";
+  for (int v = 0; v < 1000004; ++v) {
+    input += "4 ";
+  }
+  expect_output(input, want, 1);
+}
+
+// Runs the program on input with its address space limited to limit bytes
+// (the sanitizers reserve far more, so callers skip it under them).
+testsupport::Outcome run_with_address_limit(const std::string& input, rlim_t limit) {
+  const std::string in_path = testsupport::temp_path("in");
+  const std::string out_path = testsupport::temp_path("out");
+  const std::string err_path = testsupport::temp_path("err");
+  {
+    std::FILE* f = std::fopen(in_path.c_str(), "wb");
+    std::fwrite(input.data(), 1, input.size(), f);
+    std::fclose(f);
+  }
+  testsupport::Outcome result;
+  const pid_t pid = fork();
+  if (pid == 0) {
+    const rlimit as{limit, limit};
+    const int in_fd = open(in_path.c_str(), O_RDONLY);
+    const int out_fd = open(out_path.c_str(), O_WRONLY | O_TRUNC);
+    const int err_fd = open(err_path.c_str(), O_WRONLY | O_TRUNC);
+    if (setrlimit(RLIMIT_AS, &as) != 0 || in_fd < 0 || out_fd < 0 || err_fd < 0 ||
+        dup2(in_fd, 0) < 0 || dup2(out_fd, 1) < 0 || dup2(err_fd, 2) < 0) {
+      _exit(126);
+    }
+    execl(PROGRAM_PATH, PROGRAM_PATH, static_cast<char*>(nullptr));
+    _exit(127);
+  }
+  int wstatus = 0;
+  if (pid > 0 && waitpid(pid, &wstatus, 0) == pid) {
+    result.status = WIFEXITED(wstatus) ? WEXITSTATUS(wstatus) : 128 + WTERMSIG(wstatus);
+  }
+  result.out = testsupport::slurp(out_path);
+  result.err = testsupport::slurp(err_path);
+  std::remove(in_path.c_str());
+  std::remove(out_path.c_str());
+  std::remove(err_path.c_str());
+  return result;
+}
+
+TEST(QuickcountEndToEnd, HugeCountWithFewValuesAllocatesNothingBig) {
+#if defined(__SANITIZE_ADDRESS__)
+  GTEST_SKIP() << "the address sanitizer needs more address space than the limit";
+#endif
+  // 64 MiB of address space: the fixed storage (8 MB) fits, the 8 GB a count
+  // of 2,000,000,000 would ask for does not.
+  constexpr rlim_t limit = rlim_t{64} << 20;
+  auto run = run_with_address_limit("3 1 2 0\n", limit);  // the limit leaves room for a run
+  EXPECT_EQ(run.status, 0);
+  EXPECT_EQ(run.out, "2\n");
+  run = run_with_address_limit("2 2 1\n2000000000 1 2 3", limit);
+  EXPECT_EQ(run.status, 1);
+  EXPECT_EQ(run.out, "1\n");
+  EXPECT_EQ(run.err, "");
+}
+
+TEST(QuickcountEndToEnd, UnwritableOutputIsStatusOne) {
+  std::string input;
+  for (int b = 0; b < 100000; ++b) {
+    input += "2 2 1\n";
+  }
+  const auto run = testsupport::run_program(PROGRAM_PATH, input, "/dev/full");
+  EXPECT_EQ(run.status, 1);
+  EXPECT_EQ(run.err, "");
+}
+
+}  // namespace

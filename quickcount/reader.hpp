@@ -1,0 +1,35 @@
+// Reading of decimal numbers from input that arrives a chunk at a time.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+namespace quickcount {
+
+// A source of input: copies up to size bytes into buf and returns how many it
+// copied, 0 once the input has ended.
+using Source = size_t (*)(char* buf, size_t size);
+
+// start_reading: accepts any source. Makes from the input of read_int and
+// read_ints, dropping whatever was buffered from the source before.
+void start_reading(Source from);
+
+// read_int: reads one number as the conversion "%d" does: skips white space
+// (space, \t, \n, \v, \f, \r), takes an optional sign and then the longest run
+// of decimal digits. The first byte that cannot continue the number stays
+// unread for the next call. Returns true and sets value when at least one
+// digit was read; a number beyond the 32-bit range reads as the nearest end
+// of it. Returns false, leaving value alone, when the input ends or a byte that
+// is not a digit comes first; the white space and a sign before it stay read.
+bool read_int(int32_t& value);
+
+// read_ints: accepts n >= 0 and room for n values. Reads numbers with read_int
+// into values[0], values[1], ... until n are read or one read fails. Returns
+// how many were read.
+int64_t read_ints(int32_t* values, int64_t n);
+
+// consumed: the number of input bytes read since start_reading, not counting
+// what is buffered but not read yet.
+uint64_t consumed();
+
+}  // namespace quickcount
