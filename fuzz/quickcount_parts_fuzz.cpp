@@ -1,0 +1,106 @@
+// quickcount's pieces on fuzzer-chosen bytes. An even first byte: the rest,
+// as 32-bit values, is sorted by sort and by the neighbour-exchange counter,
+// which must agree on the count and the final order. An odd first byte: the
+// rest is read with read_int and with sscanf("%d"), which must agree on every
+// number, where each stops and where the reading fails.
+#include <algorithm>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "merge.hpp"
+#include "reader.hpp"
+#include "sort.hpp"
+
+namespace {
+
+const char* text;
+size_t text_len;
+size_t text_pos;
+
+// Hands the text to the reader a few bytes at a time, so that numbers are cut
+// at chunk ends.
+size_t from_text(char* buf, size_t size) {
+  const size_t n = std::min({size, text_len - text_pos, size_t{3}});
+  std::memcpy(buf, text + text_pos, n);
+  text_pos += n;
+  return n;
+}
+
+void check_sort(const uint8_t* data, size_t size, bool few_distinct) {
+  std::vector<int32_t> values(size / 4);
+  std::memcpy(values.data(), data, values.size() * 4);
+  for (int32_t& v : values) {
+    if (few_distinct) {
+      v %= 8;  // many equal values
+    }
+  }
+  std::vector<int32_t> sorted = values;
+  std::vector<int32_t> spare(values.size());
+  quickcount::p = sorted;
+  quickcount::scratch = spare;
+  quickcount::count = 0;
+  quickcount::sort(0, static_cast<int32_t>(sorted.size()));
+  std::vector<int32_t> oracle = values;
+  const int64_t want =
+      oracle.empty() ? 0 : mergecount::getResult2(oracle.data(), 0, static_cast<int32_t>(oracle.size()));
+  if (quickcount::count != want || sorted != oracle) {
+    std::abort();
+  }
+}
+
+// True when no run of digits in s is long enough to leave the 32-bit range.
+bool numbers_in_range(const std::string& s) {
+  size_t run = 0;
+  for (char c : s) {
+    run = (c >= '0' && c <= '9') ? run + 1 : 0;
+    if (run > 9) {
+      return false;
+    }
+  }
+  return true;
+}
+
+void check_reader(const uint8_t* data, size_t size) {
+  std::string s(reinterpret_cast<const char*>(data), size);
+  s.erase(std::remove(s.begin(), s.end(), '\0'), s.end());  // sscanf stops at NUL
+  if (!numbers_in_range(s)) {
+    return;
+  }
+  text = s.c_str();
+  text_len = s.size();
+  text_pos = 0;
+  quickcount::start_reading(from_text);
+  size_t at = 0;
+  while (true) {
+    int want = 0;
+    int used = 0;
+    const bool scanned = std::sscanf(s.c_str() + at, "%d%n", &want, &used) == 1;  // NOLINT
+    int32_t got = 0;
+    const bool read = quickcount::read_int(got);
+    if (scanned != read || (read && (got != want || quickcount::consumed() != at + used))) {
+      std::abort();
+    }
+    if (!read) {
+      return;
+    }
+    at += static_cast<size_t>(used);
+  }
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  if (size == 0) {
+    return 0;
+  }
+  if ((data[0] & 1) == 0) {
+    check_sort(data + 1, size - 1, (data[0] & 2) != 0);
+  } else {
+    check_reader(data + 1, size - 1);
+  }
+  return 0;
+}
