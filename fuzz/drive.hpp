@@ -60,4 +60,17 @@ inline bool is_count(std::string_view s) {
   return true;
 }
 
+// True when no run of digits in s is long enough to leave the 32-bit range,
+// so that sscanf, which wraps such numbers, can be the reference.
+inline bool numbers_in_range(std::string_view s) {
+  size_t run = 0;
+  for (char c : s) {
+    run = (c >= '0' && c <= '9') ? run + 1 : 0;
+    if (run > 9) {
+      return false;
+    }
+  }
+  return true;
+}
+
 }  // namespace fuzzsupport

@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "drive.hpp"
 #include "merge.hpp"
 #include "reader.hpp"
 #include "sort.hpp"
@@ -45,29 +46,18 @@ void check_sort(const uint8_t* data, size_t size, bool few_distinct) {
   quickcount::count = 0;
   quickcount::sort(0, static_cast<int32_t>(sorted.size()));
   std::vector<int32_t> oracle = values;
-  const int64_t want =
-      oracle.empty() ? 0 : mergecount::getResult2(oracle.data(), 0, static_cast<int32_t>(oracle.size()));
+  const int64_t want = oracle.empty() ? 0
+                                      : mergecount::getResult2(oracle.data(), 0,
+                                                               static_cast<int32_t>(oracle.size()));
   if (quickcount::count != want || sorted != oracle) {
     std::abort();
   }
 }
 
-// True when no run of digits in s is long enough to leave the 32-bit range.
-bool numbers_in_range(const std::string& s) {
-  size_t run = 0;
-  for (char c : s) {
-    run = (c >= '0' && c <= '9') ? run + 1 : 0;
-    if (run > 9) {
-      return false;
-    }
-  }
-  return true;
-}
-
 void check_reader(const uint8_t* data, size_t size) {
   std::string s(reinterpret_cast<const char*>(data), size);
   s.erase(std::remove(s.begin(), s.end(), '\0'), s.end());  // sscanf stops at NUL
-  if (!numbers_in_range(s)) {
+  if (!fuzzsupport::numbers_in_range(s)) {
     return;
   }
   text = s.c_str();

@@ -8,6 +8,7 @@
 #include <string_view>
 
 #include "clock.hpp"
+#include "drive.hpp"
 
 namespace {
 
@@ -17,18 +18,6 @@ int scan(std::string_view token) {
     ++i;
   }
   return static_cast<int>(i);
-}
-
-// True when every run of digits in s is short enough to stay in range.
-bool numbers_in_range(std::string_view s) {
-  size_t run = 0;
-  for (char c : s) {
-    run = (c >= '0' && c <= '9') ? run + 1 : 0;
-    if (run > 9) {
-      return false;
-    }
-  }
-  return true;
 }
 
 }  // namespace
@@ -43,7 +32,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   for (char c : token) {
     token_bytes = token_bytes && c != '\0' && c != ' ' && (c < '\t' || c > '\r');
   }
-  if (token_bytes && numbers_in_range(token)) {
+  if (token_bytes && fuzzsupport::numbers_in_range(token)) {
     const std::string text(token);
     int h1 = 7;
     int m1 = 8;
