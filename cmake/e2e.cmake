@@ -34,3 +34,20 @@ function(add_e2e_case_dir prog dir)
     add_e2e_case(${prog} ${name} ${input} ${dir}/${name}.out STATUS_FILE ${dir}/${name}.status)
   endforeach()
 endfunction()
+
+# add_program_tests(<program target> SOURCES <test sources> LIBS <libraries>)
+# Builds <program>_test from the sources with GoogleTest, PROGRAM_PATH naming
+# the built program for tests that run it, and declares the cases of the
+# folder's cases/ and one with stdout on /dev/full (status 1).
+function(add_program_tests prog)
+  cmake_parse_arguments(T "" "" "SOURCES;LIBS" ${ARGN})
+  add_executable(${prog}_test ${T_SOURCES})
+  target_link_libraries(${prog}_test PRIVATE ${T_LIBS} test_support GTest::gtest_main)
+  target_compile_definitions(${prog}_test PRIVATE PROGRAM_PATH="$<TARGET_FILE:${prog}>")
+  add_dependencies(${prog}_test ${prog})
+  gtest_discover_tests(${prog}_test DISCOVERY_MODE PRE_TEST)
+
+  add_e2e_case_dir(${prog} ${CMAKE_CURRENT_SOURCE_DIR}/cases)
+  add_e2e_case(${prog} devfull ${CMAKE_CURRENT_SOURCE_DIR}/examples/input.txt none
+               STATUS 1 DEVFULL)
+endfunction()
