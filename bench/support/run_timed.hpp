@@ -18,9 +18,9 @@
 namespace benchsupport {
 
 struct Timing {
-  double seconds = 0;    // wall time of the run
+  double seconds = 0;     // wall time of the run
   long peak_rss_kib = 0;  // peak resident memory of the child, in KiB
-  int status = -1;       // exit status, or 128 + signal number
+  int status = -1;        // exit status, or 128 + signal number
 };
 
 // run_timed: runs exe with stdin from in_path and stdout into out_path.
