@@ -139,10 +139,9 @@ constexpr std::array<uint64_t, 9> powers_of_ten = {
 // converting it 8 digits at a time. Returns where it stopped, or nullptr,
 // with value untouched, when the number is not of that kind.
 //
-// The next number's start depends only on the length found here, not on the
-// conversion, so consecutive numbers overlap in the processor. Measured on
-// 1,000,000 random values: 4 ms, against 15 ms for a byte-by-byte reader
-// that found the length and the value together.
+// No byte is looked at one by one and no branch depends on the digits, so
+// consecutive numbers overlap in the processor. Measured on 1,000,000 random
+// values: 8 ms, against 15 ms for a byte-by-byte reader.
 inline const char* read_plain_decimal(const char* p, int32_t& value) {
   uint64_t head = load8(p);
   const uint64_t tail = load8(p + 8);
@@ -153,8 +152,9 @@ inline const char* read_plain_decimal(const char* p, int32_t& value) {
   const int length = head_stops != 0 ? std::countr_zero(head_stops) / 8
                                      : 8 + std::countr_zero(tail_stops) / 8;
   const char* stop = p + length;
-  const char lead = p[static_cast<std::ptrdiff_t>(sign)];
-  if ((head_stops | tail_stops) == 0 || stop >= chunk.data() + len || lead < '1' || lead > '9') {
+  const uint64_t lead = (head >> (sign ? 8 : 0)) & 0xff;
+  if ((head_stops | tail_stops) == 0 || stop >= chunk.data() + len || lead == '0' ||
+      length == static_cast<int>(sign)) {
     return nullptr;
   }
   if (sign) {
