@@ -37,7 +37,8 @@ void flush_out() {
 
 // Prints a count on a line of its own. Above one thousand million it goes out
 // in two pieces, the thousand millions and then the rest as nine digits,
-// which together are exactly the count's decimal digits.
+// which together are exactly the count's decimal digits; the first piece is
+// kept in 64 bits, so that no count overflows it.
 void print_count(int64_t r) {
   constexpr std::size_t longest_line = 24;
   if (out_buf.size() - out_len < longest_line) {

@@ -44,7 +44,7 @@ int peek() {
 }
 
 // The value of a byte as a digit in bases up to 16, or 16 when it is none.
-const std::array<unsigned char, 256> digit_values = [] {
+constexpr std::array<unsigned char, 256> digit_values = [] {
   std::array<unsigned char, 256> values{};
   values.fill(16);
   for (unsigned d = 0; d < 10; ++d) {
@@ -167,6 +167,7 @@ uint64_t eight_digits(uint64_t x) {
   x = ((x & 0x00ff00ff00ff00ff) * (b2 * 0x10000 + 1)) >> 16;
   return ((x & 0x0000ffff0000ffff) * ((b2 * b2 << 32) + 1)) >> 32;
 }
+
 // The powers 0 to 8 of the base.
 template <unsigned base>
 constexpr std::array<uint64_t, 9> powers = [] {
