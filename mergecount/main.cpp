@@ -19,8 +19,8 @@
 namespace mergecount {
 namespace {
 
-int32_t n;                                // length of the current block
-std::array<int32_t, capacity> sequence;   // the block's values when they fit
+int32_t n;                                                   // length of the current block
+alignas(large_page) std::array<int32_t, capacity> sequence;  // the block's values when they fit
 std::vector<int32_t> long_block;          // a longer block's values, grown as they are read
 constexpr std::size_t long_step = 65536;  // values added to long_block per read
 
@@ -67,6 +67,11 @@ void print_count(int64_t r) {
 // sequence goes to long_block, which grows only as its values arrive.
 int32_t* read_block() {
   const auto count = static_cast<std::size_t>(n);
+  static bool large_pages = false;
+  if (!large_pages && count > large_block) {
+    use_large_pages(sequence.data(), sizeof sequence);
+    large_pages = true;
+  }
   if (count <= sequence.size()) {
     return read_numbers(sequence.data(), count) == count ? sequence.data() : nullptr;
   }
