@@ -263,6 +263,24 @@ int32_t* buffer_for(std::ptrdiff_t len) {
   return wide_temp.data();
 }
 
+// Joins runs that do not interleave: the left run src[0..nl) wholly before
+// the right one src[nl..nl+nr) (no inversions between them), or wholly after
+// it (every pair an inversion). Returns the inversions, or -1, doing
+// nothing, when the runs interleave. Costs two comparisons, and makes
+// ordered and reversed stretches of a block cost only copies.
+int64_t join_whole(const int32_t* src, int32_t* dst, std::ptrdiff_t nl, std::ptrdiff_t nr) {
+  const int32_t* right = src + nl;
+  if (src[nl - 1] <= right[0]) {
+    std::copy(src, right + nr, dst);
+    return 0;
+  }
+  if (src[0] > right[nr - 1]) {
+    std::copy(src, right, std::copy(right, right + nr, dst));
+    return static_cast<int64_t>(nl) * nr;
+  }
+  return -1;
+}
+
 // Merges each pair of neighbouring runs of width w in src[0..len) (the last
 // run may be shorter, or alone) into dst[0..len). Returns the inversions
 // between the runs of each pair.
@@ -270,10 +288,19 @@ int64_t merge_pass(const int32_t* src, int32_t* dst, std::ptrdiff_t len, std::pt
   int64_t count = 0;
   std::ptrdiff_t k = 0;
   for (; k + 4 * w <= len; k += 4 * w) {
-    count += merge_twice(src + k, dst + k, w);
+    const int64_t first = join_whole(src + k, dst + k, w, w);
+    const int64_t second = join_whole(src + k + 2 * w, dst + k + 2 * w, w, w);
+    if (first < 0 && second < 0) {
+      count += merge_twice(src + k, dst + k, w);
+      continue;
+    }
+    count += first >= 0 ? first : merge(src + k, dst + k, w, w);
+    count += second >= 0 ? second : merge(src + k + 2 * w, dst + k + 2 * w, w, w);
   }
   for (; k + w < len; k += 2 * w) {
-    count += merge(src + k, dst + k, w, std::min(w, len - k - w));
+    const std::ptrdiff_t nr = std::min(w, len - k - w);
+    const int64_t whole = join_whole(src + k, dst + k, w, nr);
+    count += whole >= 0 ? whole : merge(src + k, dst + k, w, nr);
   }
   k = std::min(k, len);
   std::copy(src + k, src + len, dst + k);
