@@ -13,6 +13,7 @@ namespace mergecount {
 namespace {
 
 alignas(large_page) std::array<int32_t, capacity> temp;  // merge buffer within capacity
+bool temp_on_large_pages;        // whether temp has been offered large pages
 std::vector<int32_t> wide_temp;  // merge buffer for longer ranges, grown on demand
 
 // Runs of this many values are sorted by insertion before merging starts.
@@ -250,10 +251,9 @@ int64_t merge_twice(const int32_t* src, int32_t* dst, std::ptrdiff_t w) {
 // The merge buffer for a range of len values.
 int32_t* buffer_for(std::ptrdiff_t len) {
   if (len <= static_cast<std::ptrdiff_t>(capacity)) {
-    static bool large_pages = false;
-    if (!large_pages && len > static_cast<std::ptrdiff_t>(large_block)) {
+    if (len > static_cast<std::ptrdiff_t>(large_block) && !temp_on_large_pages) {
       use_large_pages(temp.data(), sizeof temp);
-      large_pages = true;
+      temp_on_large_pages = true;
     }
     return temp.data();
   }
