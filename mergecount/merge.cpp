@@ -1,0 +1,367 @@
+#include "merge.hpp"
+
+#include <algorithm>
+#include <array>
+#include <utility>
+#include <vector>
+
+#if defined(__linux__)
+#include <sys/mman.h>
+#endif
+
+namespace mergecount {
+namespace {
+
+alignas(large_page) std::array<int32_t, capacity> temp;  // merge buffer within capacity
+bool temp_on_large_pages;        // whether temp has been offered large pages
+std::vector<int32_t> wide_temp;  // merge buffer for longer ranges, grown on demand
+
+// Runs of this many values are sorted by insertion before merging starts.
+// Measured on 1,000,000 random values: 4 beats 2 and 8 by about 15%.
+constexpr std::ptrdiff_t run_length = 4;
+
+// Sorts a[0..len), len at most run_length, by insertion and returns the
+// number of shifts made, which is the number of inversions the run had. Each
+// insertion rewrites every place up to the new value's without branches: a
+// place takes the value below it when that one is greater than the new value
+// (a shift), else the smaller of its own value and the new one. The run is
+// worked on in a local copy, which the compiler keeps in registers.
+int64_t insertion_sort(int32_t* a, std::ptrdiff_t len) {
+  std::array<int32_t, run_length> v{};
+  std::copy_n(a, len, v.begin());
+  int64_t shifts = 0;
+  for (std::ptrdiff_t k = 1; k < len; ++k) {
+    const int32_t x = v[static_cast<std::size_t>(k)];
+    for (std::ptrdiff_t m = k; m > 0; --m) {
+      const int32_t below = v[static_cast<std::size_t>(m - 1)];
+      const bool shift = below > x;
+      shifts += static_cast<int64_t>(shift);
+      v[static_cast<std::size_t>(m)] = shift ? below : std::min(v[static_cast<std::size_t>(m)], x);
+    }
+    v[0] = std::min(v[0], x);
+  }
+  std::copy_n(v.begin(), len, a);
+  return shifts;
+}
+
+// The merge steps below are branch-free: the comparison selects the value
+// and moves one head, so a run of random values costs no mispredictions.
+
+// Places the smaller of the two front heads (the left one on equality) and
+// moves that head forward.
+inline void step_from_front(const int32_t*& left, const int32_t*& right, int32_t* out) {
+  const int32_t a = *left;
+  const int32_t b = *right;
+  const std::size_t take_right = static_cast<std::size_t>(b < a);
+  *out = std::min(a, b);
+  right += take_right;
+  left += take_right ^ 1U;
+}
+
+// Places the larger of the two back heads (the right one on equality) and
+// moves that head back.
+inline void step_from_back(const int32_t*& left, const int32_t*& right, int32_t* out) {
+  const int32_t a = *left;
+  const int32_t b = *right;
+  const std::size_t take_left = static_cast<std::size_t>(a > b);
+  *out = std::max(a, b);
+  left -= take_left;
+  right -= take_left ^ 1U;
+}
+
+inline uint64_t address(const int32_t* p) {
+  return reinterpret_cast<uintptr_t>(p);
+}
+
+// Inversions found by a two-ended merge of the runs left_run[0..nl) and
+// right_run[0..) that took the same number of steps from the front and from
+// the back, given where the heads left, right and left_back stopped and
+// index_sum, the sum over the steps of (left values placed from the back so
+// far) - (left values placed from the front so far).
+//
+// Every placed right value counts the left values greater than it: from the
+// front, the left values not yet placed from the front (nl - i); from the
+// back, the left values already placed from the back (ia). The front's left
+// steps saw i = 0, 1, ..., and the back's left steps ia = 0, 1, ..., so those
+// sums drop out in closed form and the loop only has to add up indexes.
+int64_t two_ended_count(const int32_t* left_run, std::ptrdiff_t nl, const int32_t* right_run,
+                        const int32_t* left, const int32_t* right, const int32_t* left_back,
+                        int64_t index_sum) {
+  const int64_t left_front = left - left_run;
+  const int64_t right_front = right - right_run;
+  const int64_t left_from_back = (left_run + nl - 1) - left_back;
+  return right_front * nl + left_front * (left_front - 1) / 2 -
+         left_from_back * (left_from_back - 1) / 2 + index_sum;
+}
+
+// A merge of the sorted runs left_run[0..nl) and right_run[0..nr), both at
+// least 1 long, into out_run[0..nl+nr), worked from both ends.
+struct Merge {
+  const int32_t* left_run;
+  std::ptrdiff_t nl;
+  const int32_t* right_run;
+  std::ptrdiff_t nr;
+  const int32_t* left;  // the front heads
+  const int32_t* right;
+  const int32_t* left_back;  // the back heads
+  const int32_t* right_back;
+  int32_t* out;  // where the front and the back place next
+  int32_t* out_back;
+  std::ptrdiff_t steps = 0;  // steps taken from each end
+  uint64_t heads = 0;        // sum of the two left heads' addresses over them
+};
+
+Merge start_merge(const int32_t* left_run, std::ptrdiff_t nl, const int32_t* right_run,
+                  std::ptrdiff_t nr, int32_t* out_run) {
+  return {left_run,          nl,
+          right_run,         nr,
+          left_run,          right_run,
+          left_run + nl - 1, right_run + nr - 1,
+          out_run,           out_run + nl + nr - 1};
+}
+
+// One step from each end. Summing the left heads' addresses gives index_sum
+// with one add per step instead of keeping both indexes.
+inline void step_both_ends(Merge& m) {
+  m.heads += address(m.left) + address(m.left_back);
+  step_from_front(m.left, m.right, m.out++);
+  step_from_back(m.left_back, m.right_back, m.out_back--);
+}
+
+// Finishes a merge: steps from both ends up to min(nl, nr) in all, which
+// can never run a head past its run, then a guarded loop through what is
+// left in the middle. Returns the inversions between the two runs.
+int64_t finish_merge(Merge m) {
+  const std::ptrdiff_t steps = std::min(m.nl, m.nr);
+  for (; m.steps < steps; ++m.steps) {
+    step_both_ends(m);
+  }
+  const uint64_t start =
+      static_cast<uint64_t>(steps) * (address(m.left_run) + address(m.left_run + m.nl - 1));
+  int64_t count = two_ended_count(m.left_run, m.nl, m.right_run, m.left, m.right, m.left_back,
+                                  static_cast<int64_t>(start - m.heads) / 4);
+  const int32_t* const left_end = m.left_run + m.nl;
+  while (m.left <= m.left_back && m.right <= m.right_back) {
+    if (*m.left <= *m.right) {
+      *m.out++ = *m.left++;
+    } else {
+      count += left_end - m.left;
+      *m.out++ = *m.right++;
+    }
+  }
+  count += (left_end - m.left) * (m.right_back + 1 - m.right);
+  m.out = std::copy(m.left, m.left_back + 1, m.out);
+  std::copy(m.right, m.right_back + 1, m.out);
+  return count;
+}
+
+// Two independent merges at once, so that four ends keep the processor
+// busy, then each finished on its own.
+int64_t merge_both(Merge a, Merge b) {
+  const std::ptrdiff_t steps = std::min({a.nl, a.nr, b.nl, b.nr});
+  for (std::ptrdiff_t k = 0; k < steps; ++k) {
+    step_both_ends(a);
+    step_both_ends(b);
+  }
+  a.steps = steps;
+  b.steps = steps;
+  return finish_merge(a) + finish_merge(b);
+}
+
+// The number of left values among the first h values of the stable merge
+// of left[0..nl) and right[0..nr), found by binary search.
+std::ptrdiff_t left_in_first(const int32_t* left, std::ptrdiff_t nl, const int32_t* right,
+                             std::ptrdiff_t nr, std::ptrdiff_t h) {
+  std::ptrdiff_t lo = std::max(std::ptrdiff_t{0}, h - nr);
+  std::ptrdiff_t hi = std::min(h, nl);
+  while (lo < hi) {
+    const std::ptrdiff_t i = lo + (hi - lo) / 2;
+    // left[i] comes before right[h - i - 1], so it is in the first h too.
+    if (left[i] <= right[h - i - 1]) {
+      lo = i + 1;
+    } else {
+      hi = i;
+    }
+  }
+  return lo;
+}
+
+// Merges no shorter than this are cut in two (the search costs about as much
+// as a few dozen steps).
+constexpr std::ptrdiff_t split_length = 4096;
+
+// Merges the sorted runs src[0..nl) and src[nl..nl+nr) into dst stably and
+// returns the inversions between them. A long merge is cut in two at half
+// its output: the first half merges left[0..i) with right[0..j), the second
+// the rest, and each left value of the second half is greater than each
+// right value of the first, which adds (nl - i) * j. The halves then run
+// side by side. Measured on 1,000,000 random values: 2 ms less for the
+// sort (of 23), the last passes having only one or two merges each.
+int64_t merge(const int32_t* src, int32_t* dst, std::ptrdiff_t nl, std::ptrdiff_t nr) {
+  const int32_t* left = src;
+  const int32_t* right = src + nl;
+  const std::ptrdiff_t h = (nl + nr) / 2;
+  const std::ptrdiff_t i = nl + nr >= split_length ? left_in_first(left, nl, right, nr, h) : 0;
+  const std::ptrdiff_t j = h - i;
+  if (i == 0 || j == 0 || i == nl || j == nr) {
+    return finish_merge(start_merge(left, nl, right, nr, dst));
+  }
+  return merge_both(start_merge(left, i, right, j, dst),
+                    start_merge(left + i, nl - i, right + j, nr - j, dst + h)) +
+         (nl - i) * j;
+}
+
+// Merges two pairs of sorted runs of width w at once, src[0..w) with
+// src[w..2w) and src[2w..3w) with src[3w..4w), into dst[0..4w); the four
+// independent ends keep the processor busy. Returns the inversions between
+// the runs of each pair. The same as merge_both on two Merges, but equal
+// widths let the four ends share one output offset and one address sum,
+// which keeps them all in registers: 1.3 ms less of 21 on 1,000,000 random
+// values.
+int64_t merge_twice(const int32_t* src, int32_t* dst, std::ptrdiff_t w) {
+  const int32_t* left = src;
+  const int32_t* right = src + w;
+  const int32_t* left_back = src + w - 1;
+  const int32_t* right_back = src + 2 * w - 1;
+  const int32_t* left2 = src + 2 * w;
+  const int32_t* right2 = src + 3 * w;
+  const int32_t* left_back2 = src + 3 * w - 1;
+  const int32_t* right_back2 = src + 4 * w - 1;
+  int32_t* out = dst;
+  int32_t* out_back = dst + 2 * w - 1;
+  uint64_t heads = 0;
+  for (std::ptrdiff_t k = 0; k < w; ++k) {
+    heads += address(left) + address(left_back) + address(left2) + address(left_back2);
+    step_from_front(left, right, out);
+    step_from_back(left_back, right_back, out_back);
+    step_from_front(left2, right2, out + 2 * w);
+    step_from_back(left_back2, right_back2, out_back + 2 * w);
+    ++out;
+    --out_back;
+  }
+  const uint64_t start =
+      static_cast<uint64_t>(w) *
+      (address(src) + address(src + w - 1) + address(src + 2 * w) + address(src + 3 * w - 1));
+  // The index sums of both merges come out of one address sum together.
+  const auto index_sum = static_cast<int64_t>(start - heads) / 4;
+  return two_ended_count(src, w, src + w, left, right, left_back, index_sum) +
+         two_ended_count(src + 2 * w, w, src + 3 * w, left2, right2, left_back2, 0);
+}
+
+// The merge buffer for a range of len values.
+int32_t* buffer_for(std::ptrdiff_t len) {
+  if (len <= static_cast<std::ptrdiff_t>(capacity)) {
+    if (len > static_cast<std::ptrdiff_t>(large_block) && !temp_on_large_pages) {
+      use_large_pages(temp.data(), sizeof temp);
+      temp_on_large_pages = true;
+    }
+    return temp.data();
+  }
+  if (static_cast<std::ptrdiff_t>(wide_temp.size()) < len) {
+    wide_temp.resize(static_cast<std::size_t>(len));
+  }
+  return wide_temp.data();
+}
+
+// Joins runs that do not interleave: the left run src[0..nl) wholly before
+// the right one src[nl..nl+nr) (no inversions between them), or wholly after
+// it (every pair an inversion). Returns the inversions, or -1, doing
+// nothing, when the runs interleave. Costs two comparisons, and makes
+// ordered and reversed stretches of a block cost only copies.
+int64_t join_whole(const int32_t* src, int32_t* dst, std::ptrdiff_t nl, std::ptrdiff_t nr) {
+  const int32_t* right = src + nl;
+  if (src[nl - 1] <= right[0]) {
+    std::copy(src, right + nr, dst);
+    return 0;
+  }
+  if (src[0] > right[nr - 1]) {
+    std::copy(src, right, std::copy(right, right + nr, dst));
+    return static_cast<int64_t>(nl) * nr;
+  }
+  return -1;
+}
+
+// Merges each pair of neighbouring runs of width w in src[0..len) (the last
+// run may be shorter, or alone) into dst[0..len). Returns the inversions
+// between the runs of each pair.
+int64_t merge_pass(const int32_t* src, int32_t* dst, std::ptrdiff_t len, std::ptrdiff_t w) {
+  int64_t count = 0;
+  std::ptrdiff_t k = 0;
+  for (; k + 4 * w <= len; k += 4 * w) {
+    const int64_t first = join_whole(src + k, dst + k, w, w);
+    const int64_t second = join_whole(src + k + 2 * w, dst + k + 2 * w, w, w);
+    if (first < 0 && second < 0) {
+      count += merge_twice(src + k, dst + k, w);
+      continue;
+    }
+    count += first >= 0 ? first : merge(src + k, dst + k, w, w);
+    count += second >= 0 ? second : merge(src + k + 2 * w, dst + k + 2 * w, w, w);
+  }
+  for (; k + w < len; k += 2 * w) {
+    const std::ptrdiff_t nr = std::min(w, len - k - w);
+    const int64_t whole = join_whole(src + k, dst + k, w, nr);
+    count += whole >= 0 ? whole : merge(src + k, dst + k, w, nr);
+  }
+  k = std::min(k, len);
+  std::copy(src + k, src + len, dst + k);
+  return count;
+}
+
+}  // namespace
+
+// Large pages spare a long block about a thousand page faults per array and
+// most address-cache misses of the passes over it. Measured on 1,000,000
+// random values: 1.6 ms less of 34 for the whole run.
+void use_large_pages(void* start, std::size_t bytes) {
+#if defined(__linux__) && defined(MADV_HUGEPAGE)
+  madvise(start, (bytes + large_page - 1) / large_page * large_page, MADV_HUGEPAGE);
+#else
+  (void)start;
+  (void)bytes;
+#endif
+}
+
+// Bottom-up merge sort: runs of run_length sorted by insertion, then passes
+// that each merge neighbouring runs from one array into the other (the range
+// and the buffer swap roles every pass), the count summed over all of it.
+int64_t getResult(int32_t* arr, int32_t lo, int32_t hi) {
+  const std::ptrdiff_t len = std::ptrdiff_t{hi} - lo;
+  if (len < 2) {
+    return 0;
+  }
+  int32_t* const a = arr + lo;
+  int64_t count = 0;
+  const std::ptrdiff_t whole_runs = len - len % run_length;
+  for (std::ptrdiff_t k = 0; k < whole_runs; k += run_length) {
+    count += insertion_sort(a + k, run_length);
+  }
+  count += insertion_sort(a + whole_runs, len - whole_runs);
+  int32_t* src = a;
+  int32_t* dst = buffer_for(len);
+  for (std::ptrdiff_t w = run_length; w < len; w *= 2) {
+    count += merge_pass(src, dst, len, w);
+    std::swap(src, dst);
+  }
+  if (src != a) {
+    std::copy(src, src + len, a);
+  }
+  return count;
+}
+
+int64_t getResult2(int32_t* arr, int32_t lo, int32_t hi) {
+  int64_t count = 0;
+  bool exchanged = true;
+  while (exchanged) {
+    exchanged = false;
+    for (int64_t j = lo; j + 2 <= hi; ++j) {
+      if (arr[j + 1] < arr[j]) {
+        std::swap(arr[j], arr[j + 1]);
+        ++count;
+        exchanged = true;
+      }
+    }
+  }
+  return count;
+}
+
+}  // namespace mergecount

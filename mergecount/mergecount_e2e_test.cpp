@@ -1,0 +1,87 @@
+// End-to-end tests whose inputs are generated: large blocks, counts printed
+// in two pieces, storage for long blocks, and unwritable output.
+#include <gtest/gtest.h>
+#include <sys/resource.h>
+
+#include <cstdint>
+#include <string>
+
+#include "run_program.hpp"
+
+namespace {
+
+std::string descending_block(int64_t n) {
+  std::string input = std::to_string(n) + "\n";
+  for (int64_t v = n; v > 0; --v) {
+    input += std::to_string(v);
+    input += v % 10 == 0 ? '\n' : ' ';
+  }
+  return input;
+}
+
+// A block with exactly `count` inversions: k values in descending order hold
+// k(k-1)/2 of them, and one more value after them is smaller than exactly
+// the remaining r of those.
+std::string block_with_inversions(int64_t count) {
+  int64_t k = 1;
+  while ((k + 1) * k / 2 <= count) {
+    ++k;
+  }
+  const int64_t r = count - k * (k - 1) / 2;
+  std::string input = std::to_string(k + 1) + "\n";
+  for (int64_t v = k - 1; v >= 0; --v) {
+    input += std::to_string(2 * v) + " ";
+  }
+  return input + std::to_string(2 * (k - r) - 1) + "\n";
+}
+
+TEST(MergecountEndToEnd, MillionDescendingValuesPrintInTwoPieces) {
+  const auto run = testsupport::run_program(PROGRAM_PATH, descending_block(1000000) + "0\n");
+  EXPECT_EQ(run.status, 0);
+  EXPECT_EQ(run.err, "");
+  EXPECT_EQ(run.out, "499999500000\n");
+}
+
+TEST(MergecountEndToEnd, CountsAroundOneThousandMillionPrintTheirDecimalDigits) {
+  std::string input;
+  std::string want;
+  for (int64_t count : {999999999LL, 1000000000LL, 1000000001LL, 1000000010LL, 2000000005LL,
+                        1999999999LL, 3000000000LL}) {
+    input += block_with_inversions(count);
+    want += std::to_string(count) + "\n";
+  }
+  const auto run = testsupport::run_program(PROGRAM_PATH, input);
+  EXPECT_EQ(run.status, 0);
+  EXPECT_EQ(run.err, "");
+  EXPECT_EQ(run.out, want);
+}
+
+TEST(MergecountEndToEnd, BlockLongerThanTheFixedStorageIsCountedInFull) {
+  const int64_t n = 1000010;
+  const auto run = testsupport::run_program(PROGRAM_PATH, descending_block(n) + "3 3 2 1\n");
+  EXPECT_EQ(run.status, 0);
+  EXPECT_EQ(run.err, "");
+  EXPECT_EQ(run.out, std::to_string(n * (n - 1) / 2) + "\n3\n");
+}
+
+TEST(MergecountEndToEnd, HugeCountWithFewValuesEndsWithoutHugeStorage) {
+  const auto run = testsupport::run_program(PROGRAM_PATH, "2 2 1\n2000000000 1 2 3\n");
+  EXPECT_EQ(run.status, 1);
+  EXPECT_EQ(run.err, "");
+  EXPECT_EQ(run.out, "1\n");
+  rusage children{};
+  ASSERT_EQ(getrusage(RUSAGE_CHILDREN, &children), 0);
+  EXPECT_LT(children.ru_maxrss, 256 * 1024) << "peak resident KiB of a child";
+}
+
+TEST(MergecountEndToEnd, UnwritableOutputIsStatusOne) {
+  std::string input;
+  for (int k = 0; k < 100000; ++k) {
+    input += "2 2 1\n";
+  }
+  const auto run = testsupport::run_program(PROGRAM_PATH, input, "/dev/full");
+  EXPECT_EQ(run.status, 1);
+  EXPECT_EQ(run.err, "");
+}
+
+}  // namespace

