@@ -45,7 +45,7 @@ function(add_program_tests prog)
   target_link_libraries(${prog}_test PRIVATE ${T_LIBS} test_support GTest::gtest_main)
   target_compile_definitions(${prog}_test PRIVATE PROGRAM_PATH="$<TARGET_FILE:${prog}>")
   add_dependencies(${prog}_test ${prog})
-  gtest_discover_tests(${prog}_test DISCOVERY_MODE PRE_TEST)
+  gtest_discover_tests(${prog}_test DISCOVERY_MODE PRE_TEST TEST_PREFIX ${prog}.)
 
   add_e2e_case_dir(${prog} ${CMAKE_CURRENT_SOURCE_DIR}/cases)
   add_e2e_case(${prog} devfull ${CMAKE_CURRENT_SOURCE_DIR}/examples/input.txt none

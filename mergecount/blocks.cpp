@@ -1,0 +1,120 @@
+// The read-count-print loop of mergecount over a pair of streams.
+
+#include "blocks.hpp"
+
+#include <algorithm>
+#include <array>
+#include <charconv>
+#include <cstdint>
+#include <cstdio>
+#include <vector>
+
+#include "merge.hpp"
+#include "number.hpp"
+
+namespace mergecount {
+namespace {
+
+int32_t n;                                                   // length of the current block
+alignas(large_page) std::array<int32_t, capacity> sequence;  // the block's values when they fit
+bool sequence_on_large_pages;             // whether sequence has been offered large pages
+std::vector<int32_t> long_block;          // a longer block's values, grown as they are read
+constexpr std::size_t long_step = 65536;  // values added to long_block per read
+
+std::array<char, 1 << 16> out_buf;  // output waiting to be written
+std::size_t out_len;
+bool out_failed;
+std::FILE* out;  // the stream counts are written to
+
+void flush_out() {
+  if (!out_failed && out_len > 0 && std::fwrite(out_buf.data(), 1, out_len, out) != out_len) {
+    out_failed = true;
+  }
+  out_len = 0;
+}
+
+// Prints a count on a line of its own. Above one thousand million it goes out
+// in two pieces, the thousand millions and then the rest as nine digits,
+// which together are exactly the count's decimal digits; the first piece is
+// kept in 64 bits, so that no count overflows it.
+void print_count(int64_t r) {
+  constexpr std::size_t longest_line = 24;
+  if (out_buf.size() - out_len < longest_line) {
+    flush_out();
+  }
+  char* p = out_buf.data() + out_len;
+  char* const end = out_buf.data() + out_buf.size();
+  constexpr int64_t piece = 1'000'000'000;
+  if (r > piece) {
+    p = std::to_chars(p, end, r / piece).ptr;
+    int64_t rest = r % piece;
+    for (int k = 8; k >= 0; --k) {
+      p[k] = static_cast<char>('0' + rest % 10);
+      rest /= 10;
+    }
+    p += 9;
+  } else {
+    p = std::to_chars(p, end, r).ptr;
+  }
+  *p++ = '\n';
+  out_len = static_cast<std::size_t>(p - out_buf.data());
+}
+
+// Reads the n values of the current block, n > 0. Returns where they are, or
+// nullptr when the input runs out of numbers first. A block longer than
+// sequence goes to long_block, which grows only as its values arrive.
+int32_t* read_block() {
+  const auto count = static_cast<std::size_t>(n);
+  if (count <= sequence.size()) {
+    if (count > large_block && !sequence_on_large_pages) {
+      use_large_pages(sequence.data(), sizeof sequence);
+      sequence_on_large_pages = true;
+    }
+    return read_numbers(sequence.data(), count) == count ? sequence.data() : nullptr;
+  }
+  long_block.clear();
+  while (long_block.size() < count) {
+    const std::size_t have = long_block.size();
+    const std::size_t step = std::min(count - have, long_step);
+    long_block.resize(have + step);
+    if (read_numbers(long_block.data() + have, step) != step) {
+      return nullptr;
+    }
+  }
+  return long_block.data();
+}
+
+// Writes what is left. Returns the exit status: status, or 1 when any output
+// could not be written.
+int finish(int status) {
+  flush_out();
+  long_block = std::vector<int32_t>();
+  if (std::fflush(out) != 0 || out_failed) {
+    return 1;
+  }
+  return status;
+}
+
+}  // namespace
+
+int count_blocks(std::FILE* input, std::FILE* output) {
+  read_from(input);
+  out = output;
+  out_len = 0;
+  out_failed = false;
+
+  while (read_number(n) && n != 0) {
+    if (n < 0) {
+      print_count(0);  // a block with no values has no inversions
+      continue;
+    }
+    int32_t* values = read_block();
+    if (values == nullptr) {
+      return finish(1);  // the block was cut short: no line for it
+    }
+    print_count(n == 1 ? 0 : getResult(values, 0, n));
+  }
+  return finish(0);
+}
+
+}  // namespace mergecount
