@@ -5,10 +5,12 @@
 set(FILTERS_RUN_CASE ${CMAKE_CURRENT_LIST_DIR}/run_case.cmake)
 
 # add_e2e_case(<program target> <case name> <input file> <expected stdout file>
-#              [STATUS <exit status> | STATUS_FILE <file holding it>] [DEVFULL])
-# DEVFULL sends stdout to /dev/full; the expected file is then not read.
+#              [STATUS <exit status> | STATUS_FILE <file holding it>]
+#              [DEVFULL | CLOSED])
+# DEVFULL sends stdout to /dev/full and CLOSED starts the program with stdout
+# closed; the expected file is then not read.
 function(add_e2e_case prog name input expected)
-  cmake_parse_arguments(E "DEVFULL" "STATUS;STATUS_FILE" "" ${ARGN})
+  cmake_parse_arguments(E "DEVFULL;CLOSED" "STATUS;STATUS_FILE" "" ${ARGN})
   if(NOT DEFINED E_STATUS)
     set(E_STATUS 0)
   endif()
@@ -20,6 +22,7 @@ function(add_e2e_case prog name input expected)
       -DSTATUS=${E_STATUS}
       -DSTATUS_FILE=${E_STATUS_FILE}
       -DDEVFULL=${E_DEVFULL}
+      -DCLOSED=${E_CLOSED}
       -DWORKDIR=${CMAKE_CURRENT_BINARY_DIR}/e2e/${name}
       -P ${FILTERS_RUN_CASE})
 endfunction()
@@ -38,7 +41,8 @@ endfunction()
 # add_program_tests(<program target> SOURCES <test sources> LIBS <libraries>)
 # Builds <program>_test from the sources with GoogleTest, PROGRAM_PATH naming
 # the built program for tests that run it, and declares the cases of the
-# folder's cases/ and one with stdout on /dev/full (status 1).
+# folder's cases/ and two whose output cannot be written (status 1): stdout
+# on /dev/full, and stdout closed.
 function(add_program_tests prog)
   cmake_parse_arguments(T "" "" "SOURCES;LIBS" ${ARGN})
   add_executable(${prog}_test ${T_SOURCES})
@@ -50,4 +54,6 @@ function(add_program_tests prog)
   add_e2e_case_dir(${prog} ${CMAKE_CURRENT_SOURCE_DIR}/cases)
   add_e2e_case(${prog} devfull ${CMAKE_CURRENT_SOURCE_DIR}/examples/input.txt none
                STATUS 1 DEVFULL)
+  add_e2e_case(${prog} closed_stdout ${CMAKE_CURRENT_SOURCE_DIR}/examples/input.txt none
+               STATUS 1 CLOSED)
 endfunction()

@@ -1,5 +1,5 @@
 # Runs one end-to-end case; called by CTest through add_e2e_case.
-# Inputs: PROGRAM, INPUT, EXPECTED, STATUS, STATUS_FILE, DEVFULL, WORKDIR.
+# Inputs: PROGRAM, INPUT, EXPECTED, STATUS, STATUS_FILE, DEVFULL, CLOSED, WORKDIR.
 # A STATUS_FILE that exists overrides STATUS; it is read when the case runs.
 if(STATUS_FILE AND EXISTS ${STATUS_FILE})
   file(STRINGS ${STATUS_FILE} STATUS LIMIT_COUNT 1)
@@ -7,11 +7,16 @@ endif()
 file(MAKE_DIRECTORY ${WORKDIR})
 set(out ${WORKDIR}/stdout)
 set(err ${WORKDIR}/stderr)
-if(DEVFULL)
+if(DEVFULL OR CLOSED)
   set(out /dev/full)
 endif()
+set(command ${PROGRAM})
+if(CLOSED)
+  # The program starts with no standard output at all.
+  set(command sh -c "exec \"$0\" >&-" ${PROGRAM})
+endif()
 
-execute_process(COMMAND ${PROGRAM}
+execute_process(COMMAND ${command}
   INPUT_FILE ${INPUT}
   OUTPUT_FILE ${out}
   ERROR_FILE ${err}
@@ -30,7 +35,7 @@ if(NOT err_size EQUAL 0)
   set(failed TRUE)
 endif()
 
-if(NOT DEVFULL)
+if(NOT DEVFULL AND NOT CLOSED)
   execute_process(COMMAND ${CMAKE_COMMAND} -E compare_files ${out} ${EXPECTED}
     RESULT_VARIABLE differ)
   if(differ)

@@ -1,11 +1,8 @@
 // End-to-end tests whose inputs are generated: long and hostile blocks against
 // a count computed here, blocks beyond the fixed storage, a huge count with
 // few values under a small address-space limit, and unwritable output.
-#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/resource.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include <cstdio>
 #include <random>
@@ -95,43 +92,6 @@ TEST(QuickcountEndToEnd, BlocksLongerThanTheFixedStorageAreCounted) {
   expect_output(input, want, 1);
 }
 
-// Runs the program on input with its address space limited to limit bytes
-// (the sanitizers reserve far more, so callers skip it under them).
-testsupport::Outcome run_with_address_limit(const std::string& input, rlim_t limit) {
-  const std::string in_path = testsupport::temp_path("in");
-  const std::string out_path = testsupport::temp_path("out");
-  const std::string err_path = testsupport::temp_path("err");
-  {
-    std::FILE* f = std::fopen(in_path.c_str(), "wb");
-    std::fwrite(input.data(), 1, input.size(), f);
-    std::fclose(f);
-  }
-  testsupport::Outcome result;
-  const pid_t pid = fork();
-  if (pid == 0) {
-    const rlimit as{limit, limit};
-    const int in_fd = open(in_path.c_str(), O_RDONLY);
-    const int out_fd = open(out_path.c_str(), O_WRONLY | O_TRUNC);
-    const int err_fd = open(err_path.c_str(), O_WRONLY | O_TRUNC);
-    if (setrlimit(RLIMIT_AS, &as) != 0 || in_fd < 0 || out_fd < 0 || err_fd < 0 ||
-        dup2(in_fd, 0) < 0 || dup2(out_fd, 1) < 0 || dup2(err_fd, 2) < 0) {
-      _exit(126);
-    }
-    execl(PROGRAM_PATH, PROGRAM_PATH, static_cast<char*>(nullptr));
-    _exit(127);
-  }
-  int wstatus = 0;
-  if (pid > 0 && waitpid(pid, &wstatus, 0) == pid) {
-    result.status = WIFEXITED(wstatus) ? WEXITSTATUS(wstatus) : 128 + WTERMSIG(wstatus);
-  }
-  result.out = testsupport::slurp(out_path);
-  result.err = testsupport::slurp(err_path);
-  std::remove(in_path.c_str());
-  std::remove(out_path.c_str());
-  std::remove(err_path.c_str());
-  return result;
-}
-
 TEST(QuickcountEndToEnd, HugeCountWithFewValuesAllocatesNothingBig) {
 #if defined(__SANITIZE_ADDRESS__)
   GTEST_SKIP() << "the address sanitizer needs more address space than the limit";
@@ -139,10 +99,11 @@ TEST(QuickcountEndToEnd, HugeCountWithFewValuesAllocatesNothingBig) {
   // 64 MiB of address space: the fixed storage (8 MB) fits, the 8 GB a count
   // of 2,000,000,000 would ask for does not.
   constexpr rlim_t limit = rlim_t{64} << 20;
-  auto run = run_with_address_limit("3 1 2 0\n", limit);  // the limit leaves room for a run
+  auto run = testsupport::run_program(PROGRAM_PATH, "3 1 2 0\n", nullptr,
+                                      limit);  // the limit leaves room for a run
   EXPECT_EQ(run.status, 0);
   EXPECT_EQ(run.out, "2\n");
-  run = run_with_address_limit("2 2 1\n2000000000 1 2 3", limit);
+  run = testsupport::run_program(PROGRAM_PATH, "2 2 1\n2000000000 1 2 3", nullptr, limit);
   EXPECT_EQ(run.status, 1);
   EXPECT_EQ(run.out, "1\n");
   EXPECT_EQ(run.err, "");

@@ -108,4 +108,16 @@ TEST(StrpowerEndToEnd, UnwritableOutputIsStatusOne) {
   EXPECT_EQ(run.err, "");
 }
 
+TEST(StrpowerEndToEnd, LineTooLongForTheMemoryEndsWithStatusOne) {
+#if defined(__SANITIZE_ADDRESS__)
+  GTEST_SKIP() << "the address sanitizer needs more address space than the limit";
+#endif
+  // 64 MiB of address space: the start buffer fits, a 100,000,000-byte line does not.
+  const std::string input = "abab\n" + std::string(100000000, 'x') + "\naa\n";
+  const auto run = testsupport::run_program(PROGRAM_PATH, input, nullptr, rlim_t{64} << 20);
+  EXPECT_EQ(run.status, 1);
+  EXPECT_EQ(run.err, "");
+  EXPECT_EQ(run.out, "2\n");
+}
+
 }  // namespace

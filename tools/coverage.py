@@ -3,9 +3,10 @@
 
 Usage: tools/coverage.py BUILD_DIR [--min-lines PCT] [--min-branches PCT]
 
-Reads every .gcda under BUILD_DIR with gcov's JSON output and counts, for the
-source files of the four programs (tests, fuzz targets and benchmarks left
-out), the lines run at least once and the branches taken at least once.
+Reads every .gcda under BUILD_DIR, but those of the test binaries, with gcov's
+JSON output and counts, for the source files of the four programs (tests,
+fuzz targets, benchmarks and headers only tests include left out), the lines
+run at least once and the branches taken at least once.
 Branches that only an exception could take are not counted. Exits 1 when a
 total is below its minimum.
 """
@@ -32,6 +33,8 @@ def main():
     lines = {}  # (file, line) -> run at least once
     branches = {}  # (file, line, index) -> taken at least once
     for gcda in sorted(pathlib.Path(args.build_dir).resolve().rglob("*.gcda")):
+        if "_test.dir" in str(gcda):
+            continue  # the test binaries: what they include is not program code
         out = subprocess.run(["gcov", "--json-format", "--stdout", "--branch-probabilities",
                               str(gcda)], cwd=gcda.parent, capture_output=True, check=True)
         for text in out.stdout.decode().splitlines():

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <fcntl.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -38,9 +39,11 @@ inline std::string slurp(const std::string& path) {
 
 // run_program: runs exe with `input` on stdin. stdout goes to a temporary file
 // that is read back, or to `stdout_path` (such as /dev/full) when given, in
-// which case Outcome::out stays empty. Leaves no temporary file behind.
+// which case Outcome::out stays empty. With an address_limit in bytes, the
+// program's address space is limited to it (the sanitizers reserve far more,
+// so callers skip such runs under them). Leaves no temporary file behind.
 inline Outcome run_program(const std::string& exe, std::string_view input,
-                           const char* stdout_path = nullptr) {
+                           const char* stdout_path = nullptr, rlim_t address_limit = 0) {
   std::string in_path = temp_path("in");
   std::string out_path = temp_path("out");
   std::string err_path = temp_path("err");
@@ -55,8 +58,9 @@ inline Outcome run_program(const std::string& exe, std::string_view input,
     int in_fd = open(in_path.c_str(), O_RDONLY);
     int out_fd = open(target.c_str(), O_WRONLY | O_TRUNC);
     int err_fd = open(err_path.c_str(), O_WRONLY | O_TRUNC);
+    const rlimit limit{address_limit, address_limit};
     if (in_fd < 0 || out_fd < 0 || err_fd < 0 || dup2(in_fd, 0) < 0 || dup2(out_fd, 1) < 0 ||
-        dup2(err_fd, 2) < 0) {
+        dup2(err_fd, 2) < 0 || (address_limit > 0 && setrlimit(RLIMIT_AS, &limit) != 0)) {
       _exit(126);
     }
     execl(exe.c_str(), exe.c_str(), static_cast<char*>(nullptr));
