@@ -170,13 +170,15 @@ uint64_t eight_digits(uint64_t x) {
 
 // The powers 0 to 8 of the base.
 template <unsigned base>
-constexpr std::array<uint64_t, 9> powers = [] {
+constexpr std::array<uint64_t, 9> make_powers() {
   std::array<uint64_t, 9> p{1};
   for (std::size_t k = 1; k < p.size(); ++k) {
     p[k] = p[k - 1] * base;
   }
   return p;
-}();
+}
+template <unsigned base>
+constexpr std::array<uint64_t, 9> powers = make_powers<base>();
 
 // Reads a number at p whose first `skip` bytes (sign, 0x) are known and whose
 // digits of the base follow, when there are 1 to `most` digits and the byte
