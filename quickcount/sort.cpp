@@ -67,7 +67,8 @@ void merge(const int32_t* src, int32_t* dst, ptrdiff_t lo, ptrdiff_t mid, ptrdif
   ptrdiff_t front = lo;
   ptrdiff_t back = hi - 1;
   int64_t pairs = 0;
-  for (ptrdiff_t steps = std::min(mid - lo, hi - mid); steps > 0; --steps) {
+  // Places the smaller of the two front values at the front.
+  auto place_front = [&] {
     const int32_t a = src[left];
     const int32_t b = src[right];
     const ptrdiff_t take_right = less_than(b, a);
@@ -75,7 +76,9 @@ void merge(const int32_t* src, int32_t* dst, ptrdiff_t lo, ptrdiff_t mid, ptrdif
     pairs += (left_last - left + 1) & -take_right;
     right += take_right;
     left += 1 - take_right;
-
+  };
+  for (ptrdiff_t steps = std::min(mid - lo, hi - mid); steps > 0; --steps) {
+    place_front();
     const int32_t c = src[left_last];
     const int32_t d = src[right_last];
     const ptrdiff_t take_left = less_than(d, c);
@@ -85,13 +88,7 @@ void merge(const int32_t* src, int32_t* dst, ptrdiff_t lo, ptrdiff_t mid, ptrdif
     right_last -= 1 - take_left;
   }
   while (left <= left_last && right <= right_last) {
-    const int32_t a = src[left];
-    const int32_t b = src[right];
-    const ptrdiff_t take_right = less_than(b, a);
-    dst[front++] = a ^ ((a ^ b) & static_cast<int32_t>(-take_right));
-    pairs += (left_last - left + 1) & -take_right;
-    right += take_right;
-    left += 1 - take_right;
+    place_front();
   }
   std::copy(src + left, src + left_last + 1, dst + front);
   std::copy(src + right, src + right_last + 1, dst + front + (left_last + 1 - left));
