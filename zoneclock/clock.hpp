@@ -33,6 +33,13 @@ int zone_index(std::string_view token);
 // entry is not a number (a zone name or an empty entry).
 std::optional<int64_t> entry_minutes(int i);
 
+// read_int: accepts any text. Reads an optional sign and decimal digits at
+// its front, as "%d" does once past white space; a number beyond the 32-bit
+// range reads as the nearest end of it. Returns true, with value set and the
+// number removed from the front of s, or false, leaving both alone, when no
+// digit is there.
+bool read_int(std::string_view& s, int32_t& value);
+
 // split_time: accepts a time token of the form "<hour>:<minute>". Reads the
 // hour into h and the minute into m, each an optional sign and decimal digits
 // stopping at the first other byte; a number beyond the 32-bit range reads as

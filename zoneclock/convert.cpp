@@ -146,27 +146,21 @@ bool read_token(Token& token) {
   return true;
 }
 
-// Reads the count as "%d" would: white space, an optional sign, decimal digits,
-// clamped to the 32-bit range. False when no number is there.
+// Reads the count as "%d" would: white space, an optional sign, decimal digits.
+// False when no number is there.
 bool read_count(int32_t& count) {
   if (!skip_blanks()) {
     return false;
   }
-  bool negative = false;
+  query_start = in_pos;  // keeps the number's bytes in the window across a refill
   if (in_buf[in_pos] == '+' || in_buf[in_pos] == '-') {
-    negative = in_buf[in_pos++] == '-';
+    ++in_pos;
   }
-  constexpr int64_t limit = int64_t{1} << 31;
-  int64_t magnitude = 0;
-  bool digits = false;
   while ((in_pos < in_len || refill()) && in_buf[in_pos] >= '0' && in_buf[in_pos] <= '9') {
-    magnitude = std::min(magnitude * 10 + (in_buf[in_pos++] - '0'), limit);
-    digits = true;
+    ++in_pos;
   }
-  if (digits) {
-    count = static_cast<int32_t>(negative ? -magnitude : std::min(magnitude, limit - 1));
-  }
-  return digits;
+  std::string_view number(in_buf.data() + query_start, in_pos - query_start);
+  return read_int(number, count);
 }
 
 void flush_out() {
