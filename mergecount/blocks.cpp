@@ -15,9 +15,8 @@
 namespace mergecount {
 namespace {
 
-int32_t n;                                                   // length of the current block
-alignas(large_page) std::array<int32_t, capacity> sequence;  // the block's values when they fit
-bool sequence_on_large_pages;             // whether sequence has been offered large pages
+int32_t n;                                // length of the current block
+std::array<int32_t, capacity> sequence;   // the block's values when they fit
 std::vector<int32_t> long_block;          // a longer block's values, grown as they are read
 constexpr std::size_t long_step = 65536;  // values added to long_block per read
 
@@ -66,10 +65,6 @@ void print_count(int64_t r) {
 int32_t* read_block() {
   const auto count = static_cast<std::size_t>(n);
   if (count <= sequence.size()) {
-    if (count > large_block && !sequence_on_large_pages) {
-      use_large_pages(sequence.data(), sizeof sequence);
-      sequence_on_large_pages = true;
-    }
     return read_numbers(sequence.data(), count) == count ? sequence.data() : nullptr;
   }
   long_block.clear();

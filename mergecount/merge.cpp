@@ -5,16 +5,11 @@
 #include <utility>
 #include <vector>
 
-#if defined(__linux__)
-#include <sys/mman.h>
-#endif
-
 namespace mergecount {
 namespace {
 
-alignas(large_page) std::array<int32_t, capacity> temp;  // merge buffer within capacity
-bool temp_on_large_pages;        // whether temp has been offered large pages
-std::vector<int32_t> wide_temp;  // merge buffer for longer ranges, grown on demand
+std::array<int32_t, capacity> temp;  // merge buffer within capacity
+std::vector<int32_t> wide_temp;      // merge buffer for longer ranges, grown on demand
 
 // Runs of this many values are sorted by insertion before merging starts.
 // Measured on 1,000,000 random values: 4 beats 2 and 8 by about 15%.
@@ -251,10 +246,6 @@ int64_t merge_twice(const int32_t* src, int32_t* dst, std::ptrdiff_t w) {
 // The merge buffer for a range of len values.
 int32_t* buffer_for(std::ptrdiff_t len) {
   if (len <= static_cast<std::ptrdiff_t>(capacity)) {
-    if (len > static_cast<std::ptrdiff_t>(large_block) && !temp_on_large_pages) {
-      use_large_pages(temp.data(), sizeof temp);
-      temp_on_large_pages = true;
-    }
     return temp.data();
   }
   if (static_cast<std::ptrdiff_t>(wide_temp.size()) < len) {
@@ -308,18 +299,6 @@ int64_t merge_pass(const int32_t* src, int32_t* dst, std::ptrdiff_t len, std::pt
 }
 
 }  // namespace
-
-// Large pages spare a long block about a thousand page faults per array and
-// most address-cache misses of the passes over it. Measured on 1,000,000
-// random values: 1.6 ms less of 34 for the whole run.
-void use_large_pages(void* start, std::size_t bytes) {
-#if defined(__linux__) && defined(MADV_HUGEPAGE)
-  madvise(start, (bytes + large_page - 1) / large_page * large_page, MADV_HUGEPAGE);
-#else
-  (void)start;
-  (void)bytes;
-#endif
-}
 
 // Bottom-up merge sort: runs of run_length sorted by insertion, then passes
 // that each merge neighbouring runs from one array into the other (the range

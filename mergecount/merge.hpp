@@ -9,18 +9,6 @@ namespace mergecount {
 // Block length the fixed storage holds; longer blocks use storage grown for them.
 inline constexpr std::size_t capacity = 1'000'004;
 
-// Blocks longer than this are worth large memory pages (use_large_pages).
-inline constexpr std::size_t large_block = std::size_t{1} << 18;
-
-// Alignment of the fixed arrays of values: the size of a large memory page.
-inline constexpr std::size_t large_page = std::size_t{2} << 20;
-
-// use_large_pages: accepts a fixed array aligned to large_page whose values
-// have not been written yet. Asks the system to back it, to the end of its
-// last large page, with large pages. Only a hint: it changes no value, and
-// systems without it ignore it.
-void use_large_pages(void* start, std::size_t bytes);
-
 // getResult: accepts an array and a half-open range lo..hi of it with
 // 0 <= lo < hi. Returns the range's inversion count, the number of position
 // pairs i < j in the range with arr[i] > arr[j], and leaves the range sorted
