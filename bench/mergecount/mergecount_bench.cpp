@@ -1,7 +1,7 @@
-// Times whole runs of mergecount beside sort_reference (one fread, a minimal
-// decimal parser, std::sort per block) on generated inputs, each written in
-// decimal, hexadecimal and octal, every program run in turn in every
-// iteration, and reports from one run:
+// Times whole runs of mergecount beside sort_reference (one read into a buffer
+// sized from the file, a minimal decimal parser, std::sort per block) on
+// generated inputs, each written in decimal, hexadecimal and octal, every
+// program run in turn in every iteration, and reports from one run:
 //   mc_ms, ref_ms  the best time of one run of each program; the reference
 //                  reads decimal only, so it runs on the decimal inputs
 //   vs_reference   mc_ms / ref_ms          (target on random_1m/dec: <= 0.4)

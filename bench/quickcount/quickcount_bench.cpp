@@ -1,6 +1,7 @@
-// Times whole runs of quickcount beside sort_reference (one fread, a minimal
-// parser, std::sort per block) on generated inputs, each program run in turn
-// in every iteration, and reports from one run:
+// Times whole runs of quickcount beside sort_reference (one read into a buffer
+// sized from the file, a minimal parser, std::sort per block) on generated
+// inputs, each program run in turn in every iteration, and reports from one
+// run:
 //   qc_ms, ref_ms  the best time of one run of each program
 //   vs_reference   qc_ms / ref_ms           (target on random_1m: <= 0.5)
 //   vs_random      qc_ms / qc_ms of random_1m in the same run (target <= 2)
