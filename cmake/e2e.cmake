@@ -3,14 +3,16 @@
 # that the exit status is the one expected.
 
 set(FILTERS_RUN_CASE ${CMAKE_CURRENT_LIST_DIR}/run_case.cmake)
+set(FILTERS_EMPTY_FILE ${CMAKE_CURRENT_LIST_DIR}/empty.out)  # expected output: nothing
 
 # add_e2e_case(<program target> <case name> <input file> <expected stdout file>
 #              [STATUS <exit status> | STATUS_FILE <file holding it>]
-#              [DEVFULL | CLOSED])
+#              [DEVFULL | CLOSED | INPUT_CLOSED])
 # DEVFULL sends stdout to /dev/full and CLOSED starts the program with stdout
-# closed; the expected file is then not read.
+# closed; the expected file is then not read. INPUT_CLOSED starts it with
+# stdin closed (the input file is then not read).
 function(add_e2e_case prog name input expected)
-  cmake_parse_arguments(E "DEVFULL;CLOSED" "STATUS;STATUS_FILE" "" ${ARGN})
+  cmake_parse_arguments(E "DEVFULL;CLOSED;INPUT_CLOSED" "STATUS;STATUS_FILE" "" ${ARGN})
   if(NOT DEFINED E_STATUS)
     set(E_STATUS 0)
   endif()
@@ -23,6 +25,7 @@ function(add_e2e_case prog name input expected)
       -DSTATUS_FILE=${E_STATUS_FILE}
       -DDEVFULL=${E_DEVFULL}
       -DCLOSED=${E_CLOSED}
+      -DINPUT_CLOSED=${E_INPUT_CLOSED}
       -DWORKDIR=${CMAKE_CURRENT_BINARY_DIR}/e2e/${name}
       -P ${FILTERS_RUN_CASE})
 endfunction()
@@ -41,8 +44,9 @@ endfunction()
 # add_program_tests(<program target> SOURCES <test sources> LIBS <libraries>)
 # Builds <program>_test from the sources with GoogleTest, PROGRAM_PATH naming
 # the built program for tests that run it, and declares the cases of the
-# folder's cases/ and two whose output cannot be written (status 1): stdout
-# on /dev/full, and stdout closed.
+# folder's cases/, two whose output cannot be written (status 1): stdout on
+# /dev/full, and stdout closed, and two whose input cannot be read (status 1,
+# nothing printed): a folder as stdin, and stdin closed.
 function(add_program_tests prog)
   cmake_parse_arguments(T "" "" "SOURCES;LIBS" ${ARGN})
   add_executable(${prog}_test ${T_SOURCES})
@@ -56,4 +60,8 @@ function(add_program_tests prog)
                STATUS 1 DEVFULL)
   add_e2e_case(${prog} closed_stdout ${CMAKE_CURRENT_SOURCE_DIR}/examples/input.txt none
                STATUS 1 CLOSED)
+  add_e2e_case(${prog} unreadable_input ${CMAKE_CURRENT_SOURCE_DIR}/examples
+               ${FILTERS_EMPTY_FILE} STATUS 1)
+  add_e2e_case(${prog} closed_stdin ${CMAKE_CURRENT_SOURCE_DIR}/examples/input.txt
+               ${FILTERS_EMPTY_FILE} STATUS 1 INPUT_CLOSED)
 endfunction()

@@ -1,5 +1,6 @@
 # Runs one end-to-end case; called by CTest through add_e2e_case.
-# Inputs: PROGRAM, INPUT, EXPECTED, STATUS, STATUS_FILE, DEVFULL, CLOSED, WORKDIR.
+# Inputs: PROGRAM, INPUT, EXPECTED, STATUS, STATUS_FILE, DEVFULL, CLOSED,
+# INPUT_CLOSED, WORKDIR.
 # A STATUS_FILE that exists overrides STATUS; it is read when the case runs.
 if(STATUS_FILE AND EXISTS ${STATUS_FILE})
   file(STRINGS ${STATUS_FILE} STATUS LIMIT_COUNT 1)
@@ -14,6 +15,9 @@ set(command ${PROGRAM})
 if(CLOSED)
   # The program starts with no standard output at all.
   set(command sh -c "exec \"$0\" >&-" ${PROGRAM})
+elseif(INPUT_CLOSED)
+  # The program starts with no standard input at all.
+  set(command sh -c "exec \"$0\" <&-" ${PROGRAM})
 endif()
 
 execute_process(COMMAND ${command}
