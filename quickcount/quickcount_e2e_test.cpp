@@ -46,12 +46,12 @@ TEST(QuickcountEndToEnd, HostileOrdersOfAMillionFinishWithTheRightCount) {
   for (bool largest : {true, false}) {
     const std::vector<int32_t> order = quickcount::hostile_order(1000000, largest);
     input += block_text(order);
-    want += std::to_string(quickcount::fenwick_count(order)) + "\n";
+    want += std::to_string(testsupport::fenwick_count(order)) + "\n";
   }
   // Hostile for the first levels only, then shuffled.
   const std::vector<int32_t> mixed = quickcount::hostile_order(1000000, false, 60, 11);
   input += block_text(mixed);
-  want += std::to_string(quickcount::fenwick_count(mixed)) + "\n";
+  want += std::to_string(testsupport::fenwick_count(mixed)) + "\n";
   expect_output(input + "0\n", want);
 }
 
@@ -67,7 +67,7 @@ TEST(QuickcountEndToEnd, ManyBlocksAgainstAnIndependentCount) {
       v = std::uniform_int_distribution<int32_t>(-spread, spread)(rng);
     }
     input += block_text(values);
-    want += std::to_string(quickcount::fenwick_count(values)) + "\n";
+    want += std::to_string(testsupport::fenwick_count(values)) + "\n";
     if (b % 50 == 0) {
       input += "-7\n";  // a negative count: 0, and the next block follows
       want += "0\n";
@@ -83,7 +83,7 @@ TEST(QuickcountEndToEnd, BlocksLongerThanTheFixedStorageAreCounted) {
     v = static_cast<int32_t>(rng());
   }
   std::string input = block_text(values) + "3 3 2 1\n";
-  std::string want = std::to_string(quickcount::fenwick_count(values)) + "\n3\n";
+  std::string want = std::to_string(testsupport::fenwick_count(values)) + "\n3\n";
   // Then a block cut short after more values than the fixed storage holds.
   input += "1000005\n";
   for (int v = 0; v < 1000004; ++v) {

@@ -110,7 +110,7 @@ TEST(Sort, MatchesBruteForceOnThousandsOfRandomBlocks) {
     const int32_t n = std::uniform_int_distribution<int32_t>(0, 300)(rng);
     std::vector<int32_t> v = random_block(rng, n, round % 9);
     const int64_t want = brute_force_count(v);
-    ASSERT_EQ(quickcount::fenwick_count(v), want);  // the yardstick of the longer tests
+    ASSERT_EQ(testsupport::fenwick_count(v), want);  // the yardstick of the longer tests
     std::vector<int32_t> sorted = v;
     std::sort(sorted.begin(), sorted.end());
     const size_t lo = round % 3 == 0 ? rng() % 50 : 0;
@@ -125,7 +125,7 @@ TEST(Sort, MatchesFenwickCountOnLongBlocks) {
   for (int shape = 0; shape < 9; ++shape) {
     for (int32_t n : {4097, 100000}) {
       std::vector<int32_t> v = random_block(rng, n, shape);
-      const int64_t want = quickcount::fenwick_count(v);
+      const int64_t want = testsupport::fenwick_count(v);
       std::vector<int32_t> sorted = v;
       std::sort(sorted.begin(), sorted.end());
       EXPECT_EQ(sort_placed(v, 7, 3), want) << "shape " << shape << ", n " << n;

@@ -121,7 +121,7 @@ void write_inputs() {
         append(text, v, ' ');
       }
       text += '\n';
-      append(counts, quickcount::fenwick_count(block), '\n');
+      append(counts, testsupport::fenwick_count(block), '\n');
     }
     text += "0\n";
     for (const auto& [kind, content] : {std::pair{"in", &text}, std::pair{"expected", &counts}}) {

@@ -1,7 +1,7 @@
 // An inversion count computed without sorting by partitions: for each value,
 // the earlier values greater than it, kept in a Fenwick tree over the ranks of
-// the values. The tests and the benchmark of quickcount check its answers
-// against it; not part of the program.
+// the values. The tests of both counters and quickcount's benchmark check
+// their answers against it; not part of any program.
 #pragma once
 
 #include <algorithm>
@@ -9,7 +9,7 @@
 #include <cstdint>
 #include <vector>
 
-namespace quickcount {
+namespace testsupport {
 
 // fenwick_count: accepts any values. Returns the number of pairs of positions
 // i < j with values[i] > values[j]. O(n log n) time, O(n) memory.
@@ -35,4 +35,4 @@ inline int64_t fenwick_count(const std::vector<int32_t>& values) {
   return pairs;
 }
 
-}  // namespace quickcount
+}  // namespace testsupport
