@@ -1,6 +1,6 @@
 // End-to-end tests whose inputs are generated: long and hostile blocks against
-// a count computed here, blocks beyond the fixed storage, a huge count with
-// few values under a small address-space limit, and unwritable output.
+// an independent count, blocks beyond the fixed storage in a row, a huge count
+// with few values under a small address-space limit, and unwritable output.
 #include <gtest/gtest.h>
 #include <sys/resource.h>
 
@@ -76,16 +76,24 @@ TEST(QuickcountEndToEnd, ManyBlocksAgainstAnIndependentCount) {
   expect_output(input, want);  // ends at the end of input: status 0
 }
 
-TEST(QuickcountEndToEnd, BlocksLongerThanTheFixedStorageAreCounted) {
+// Blocks longer than the fixed storage in a row, different in content, the
+// second shorter than the first and the third longer, then a short one: each
+// is counted on its own values alone, whatever storage the one before took.
+// Then a block cut short after more values than the fixed storage holds.
+TEST(QuickcountEndToEnd, LongBlocksInARowThenAShortOne) {
   std::mt19937 rng(23);
-  std::vector<int32_t> values(1500000);
-  for (auto& v : values) {
-    v = static_cast<int32_t>(rng());
+  std::string input;
+  std::string want;
+  for (size_t n : {1200000, 1100000, 1300000}) {
+    std::vector<int32_t> values(n);
+    for (auto& v : values) {
+      v = static_cast<int32_t>(rng() % (n / 1000));  // many equal values
+    }
+    input += block_text(values);
+    want += std::to_string(testsupport::fenwick_count(values)) + "\n";
   }
-  std::string input = block_text(values) + "3 3 2 1\n";
-  std::string want = std::to_string(testsupport::fenwick_count(values)) + "\n3\n";
-  // Then a block cut short after more values than the fixed storage holds.
-  input += "1000005\n";
+  input += "3 3 2 1\n1000005\n";
+  want += "3\n";
   for (int v = 0; v < 1000004; ++v) {
     input += "4 ";
   }
