@@ -111,7 +111,9 @@ bool refill() {
   return got > 0;
 }
 
-// Skips white space; false when the input ends first.
+// Skips white space; false when the input ends first. Blanks that reach the
+// end of the window are dropped from it before a refill: no token lies in
+// them, so a long run of blanks never makes the window grow.
 bool skip_blanks() {
   do {
     const char* bytes = in_buf.data();
@@ -119,10 +121,11 @@ bool skip_blanks() {
     while (at < in_len && blank(bytes[at])) {
       ++at;
     }
-    in_pos = at;
     if (at < in_len) {
+      in_pos = at;
       return true;
     }
+    in_len = in_pos;
   } while (refill());
   return false;
 }

@@ -84,6 +84,20 @@ TEST(ZoneclockEndToEnd, HugeCountWithShortInputEndsAtOnce) {
   EXPECT_EQ(run.err, "");
 }
 
+TEST(ZoneclockEndToEnd, LongRunsOfBlanksAreNotKept) {
+#if defined(__SANITIZE_ADDRESS__)
+  GTEST_SKIP() << "the address sanitizer needs more address space than the limit";
+#endif
+  // 16 MiB of address space, and 20 MB of blanks before the count, between
+  // two queries and between two tokens of one query.
+  const std::string blanks(20000000, ' ');
+  const std::string input = blanks + "2 noon UTC CET" + blanks + "noon" + blanks + "UTC UTC";
+  const auto run = testsupport::run_program(PROGRAM_PATH, input, nullptr, rlim_t{16} << 20);
+  EXPECT_EQ(run.status, 0);
+  EXPECT_EQ(run.out, "1:00 p.m.\nnoon\n");
+  EXPECT_EQ(run.err, "");
+}
+
 TEST(ZoneclockEndToEnd, TokenSpanningManyInputChunks) {
   const std::string zone(300000, 'Z');
   const auto run = testsupport::run_program(PROGRAM_PATH, "1 noon " + zone + " UTC");
