@@ -84,6 +84,25 @@ TEST(ZoneclockEndToEnd, HugeCountWithShortInputEndsAtOnce) {
   EXPECT_EQ(run.err, "");
 }
 
+// The count's sign and digits split by a read of input at every point: blanks
+// put the count's start at each position around 65,536, the size of the
+// input buffer today, so a count cut in two by a refill reads whole.
+TEST(ZoneclockEndToEnd, CountSplitAcrossAnInputRead) {
+  std::string queries;
+  std::string want;
+  for (int q = 0; q < 12; ++q) {
+    queries += " noon UTC UTC";
+    want += "noon\n";
+  }
+  for (size_t start = 65536 - 16; start <= 65536 + 16; ++start) {
+    const auto run =
+        testsupport::run_program(PROGRAM_PATH, std::string(start, ' ') + "+12" + queries);
+    EXPECT_EQ(run.status, 0) << start;
+    EXPECT_EQ(run.out, want) << start;
+    EXPECT_EQ(run.err, "") << start;
+  }
+}
+
 TEST(ZoneclockEndToEnd, LongRunsOfBlanksAreNotKept) {
 #if defined(__SANITIZE_ADDRESS__)
   GTEST_SKIP() << "the address sanitizer needs more address space than the limit";
