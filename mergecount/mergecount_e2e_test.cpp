@@ -92,14 +92,16 @@ TEST(MergecountEndToEnd, HugeCountWithFewValuesEndsWithoutHugeStorage) {
   EXPECT_LT(children.ru_maxrss, 256 * 1024) << "peak resident KiB of a child";
 }
 
-TEST(MergecountEndToEnd, UnwritableOutputIsStatusOne) {
-  std::string input;
-  for (int k = 0; k < 100000; ++k) {
-    input += "2 2 1\n";
+TEST(MergecountEndToEnd, UnwritableOutputAtSeveralSizesIsStatusOne) {
+  for (size_t bytes : testsupport::unwritable_output_sizes) {
+    std::string input;
+    for (size_t n = 0; n < bytes; n += 2) {
+      input += "2 2 1\n";  // prints "1\n"
+    }
+    const auto run = testsupport::run_program(PROGRAM_PATH, input, "/dev/full");
+    EXPECT_EQ(run.status, 1) << bytes << " bytes of output";
+    EXPECT_EQ(run.err, "") << bytes << " bytes of output";
   }
-  const auto run = testsupport::run_program(PROGRAM_PATH, input, "/dev/full");
-  EXPECT_EQ(run.status, 1);
-  EXPECT_EQ(run.err, "");
 }
 
 }  // namespace

@@ -98,14 +98,16 @@ TEST(StrpowerEndToEnd, RandomLinesAcrossInputChunksAgainstBruteForce) {
   EXPECT_EQ(run.out, want);
 }
 
-TEST(StrpowerEndToEnd, UnwritableOutputIsStatusOne) {
-  std::string input;
-  for (int n = 0; n < 100000; ++n) {
-    input += "abab\n";
+TEST(StrpowerEndToEnd, UnwritableOutputAtSeveralSizesIsStatusOne) {
+  for (size_t bytes : testsupport::unwritable_output_sizes) {
+    std::string input;
+    for (size_t n = 0; n < bytes; n += 2) {
+      input += "abab\n";  // prints "2\n"
+    }
+    const auto run = testsupport::run_program(PROGRAM_PATH, input, "/dev/full");
+    EXPECT_EQ(run.status, 1) << bytes << " bytes of output";
+    EXPECT_EQ(run.err, "") << bytes << " bytes of output";
   }
-  const auto run = testsupport::run_program(PROGRAM_PATH, input, "/dev/full");
-  EXPECT_EQ(run.status, 1);
-  EXPECT_EQ(run.err, "");
 }
 
 TEST(StrpowerEndToEnd, LineTooLongForTheMemoryEndsWithStatusOne) {

@@ -22,6 +22,15 @@ struct Outcome {
   int status = -1;  // its exit status, or 128 + signal number if killed
 };
 
+// Sizes in bytes of output for runs with stdout on /dev/full, multiples of 10
+// so that lines of 2 or 10 bytes fill them exactly: one line, then sizes
+// below, beyond and far beyond the programs' 64 KiB output buffers. Each of
+// the larger ones leaves over 4 KiB for the program's last write, which stdio
+// sends straight to the device and, when that fails, does not keep: fclose
+// then has nothing to report, and only the program's own check of its writes
+// can give status 1.
+inline constexpr size_t unwritable_output_sizes[] = {10, 6000, 73540, 1056580};
+
 inline std::string temp_path(const char* tag) {
   const char* dir = std::getenv("TMPDIR");
   std::string path = std::string(dir != nullptr ? dir : "/tmp") + "/filters-" + tag + "-XXXXXX";
