@@ -1,10 +1,13 @@
-// End-to-end tests whose inputs are generated: every zone pair against an
-// independent computation, and unwritable output.
+// End-to-end tests whose inputs are generated: every zone pair and every
+// minute of the day against an independent computation, the count's reading,
+// and unwritable output.
 #include <gtest/gtest.h>
 
-#include <cmath>
+#include <algorithm>
 #include <cstdio>
+#include <cstdlib>
 #include <string>
+#include <vector>
 
 #include "run_program.hpp"
 
@@ -12,35 +15,62 @@ namespace {
 
 struct Zone {
   const char* name;
-  double hours;
+  const char* offset;  // hours from universal time, as the table writes them
 };
 
 // Typed in again from the published zone list, not taken from the program.
 const Zone zones[] = {
-    {"WET", 0},     {"UTC", 0},   {"GMT", 0},    {"BST", 1},    {"IST", 1},   {"WEST", 1},
-    {"CET", 1},     {"CEST", 2},  {"EET", 2},    {"EEST", 3},   {"MSK", 3},   {"MSD", 4},
-    {"AST", -4},    {"ADT", -3},  {"NST", -3.5}, {"NDT", -2.5}, {"EST", -5},  {"EDT", -4},
-    {"CST", -6},    {"CDT", -5},  {"MST", -7},   {"MDT", -6},   {"PST", -8},  {"PDT", -7},
-    {"HST", -10},   {"AKST", -9}, {"AKDT", -8},  {"AEST", 10},  {"AEDT", 11}, {"ACST", 9.5},
-    {"ACDT", 10.5}, {"AWST", 8},
+    {"WET", "0"},      {"UTC", "0"},   {"GMT", "0"},    {"BST", "+1"},   {"IST", "+1"},
+    {"WEST", "+1"},    {"CET", "+1"},  {"CEST", "+2"},  {"EET", "+2"},   {"EEST", "+3"},
+    {"MSK", "+3"},     {"MSD", "+4"},  {"AST", "-4"},   {"ADT", "-3"},   {"NST", "-3.5"},
+    {"NDT", "-2.5"},   {"EST", "-5"},  {"EDT", "-4"},   {"CST", "-6"},   {"CDT", "-5"},
+    {"MST", "-7"},     {"MDT", "-6"},  {"PST", "-8"},   {"PDT", "-7"},   {"HST", "-10"},
+    {"AKST", "-9"},    {"AKDT", "-8"}, {"AEST", "+10"}, {"AEDT", "+11"}, {"ACST", "+9.5"},
+    {"ACDT", "+10.5"}, {"AWST", "+8"},
 };
 
-std::string expected_line(int hour, int minute, bool pm, const Zone& from, const Zone& to) {
-  int t = (hour % 12) * 60 + minute + (pm ? 720 : 0);
-  t = static_cast<int>(std::trunc(t - from.hours * 60.0));
-  t = static_cast<int>(std::trunc(t + to.hours * 60.0));
-  t = (t + 1440) % 1440;
-  if (t == 0) {
-    return "midnight\n";
+int minutes(const char* offset) {
+  return static_cast<int>(std::strtod(offset, nullptr) * 60.0);
+}
+
+// The 12-hour reading of each minute of the day, "12:00 a.m." first, found by
+// running a clock forward from midnight rather than by dividing.
+std::vector<std::string> clock_readings() {
+  std::vector<std::string> readings;
+  int hour = 12;
+  int minute = 0;
+  bool pm = false;
+  for (int t = 0; t < 1440; ++t) {
+    char text[32];
+    std::snprintf(text, sizeof text, "%d:%02d %s", hour, minute, pm ? "p.m." : "a.m.");
+    readings.emplace_back(text);
+    if (++minute == 60) {
+      minute = 0;
+      hour = hour % 12 + 1;
+      pm = hour == 12 ? !pm : pm;
+    }
   }
-  if (t == 720) {
-    return "noon\n";
-  }
-  char line[32];
-  int h = t / 60 % 12;
-  std::snprintf(line, sizeof line, "%d:%02d %s\n", h == 0 ? 12 : h, t % 60,
-                t <= 720 ? "a.m." : "p.m.");
-  return line;
+  return readings;
+}
+const std::vector<std::string> readings = clock_readings();
+
+// The line printed for any minute count: its time of day, as a word at
+// midnight and noon.
+std::string clock_line(int t) {
+  t = (t % 1440 + 1440) % 1440;
+  return t == 0 ? "midnight\n" : t == 720 ? "noon\n" : readings[static_cast<size_t>(t)] + "\n";
+}
+
+// Expects a run that ended well with the output want; on a difference shows
+// where it starts, as a whole-text diff of these outputs would take too long.
+void expect_output(const testsupport::Outcome& run, const std::string& want) {
+  EXPECT_EQ(run.status, 0);
+  EXPECT_EQ(run.err, "");
+  const size_t at = static_cast<size_t>(
+      std::mismatch(run.out.begin(), run.out.end(), want.begin(), want.end()).first -
+      run.out.begin());
+  EXPECT_TRUE(run.out == want) << "from byte " << at << " got \"" << run.out.substr(at, 60)
+                               << "\"\nwanted \"" << want.substr(at, 60) << '"';
 }
 
 TEST(ZoneclockEndToEnd, EveryZonePairAgainstIndependentComputation) {
@@ -57,14 +87,24 @@ TEST(ZoneclockEndToEnd, EveryZonePairAgainstIndependentComputation) {
         std::snprintf(query, sizeof query, "%d:%02d %s %s %s\n", t.hour, t.minute,
                       t.pm ? "p.m." : "a.m.", from.name, to.name);
         input += query;
-        want += expected_line(t.hour, t.minute, t.pm, from, to);
+        want += clock_line((t.hour % 12) * 60 + t.minute + (t.pm ? 720 : 0) - minutes(from.offset) +
+                           minutes(to.offset));
       }
     }
   }
-  const auto run = testsupport::run_program(PROGRAM_PATH, input);
-  EXPECT_EQ(run.status, 0);
-  EXPECT_EQ(run.err, "");
-  EXPECT_EQ(run.out, want);
+  expect_output(testsupport::run_program(PROGRAM_PATH, input), want);
+}
+
+TEST(ZoneclockEndToEnd, EveryMinuteOfTheDayAgainstARunningClock) {
+  std::string input = "2880\n";
+  std::string want;
+  for (int t = 0; t < 1440; ++t) {
+    input += readings[static_cast<size_t>(t)] + " UTC UTC\n";
+    want += clock_line(t);
+    input += readings[static_cast<size_t>(t)] + " UTC NST\n";
+    want += clock_line(t - 210);
+  }
+  expect_output(testsupport::run_program(PROGRAM_PATH, input), want);
 }
 
 TEST(ZoneclockEndToEnd, UnwritableOutputAtSeveralSizesIsStatusOne) {
