@@ -1,12 +1,13 @@
-// End-to-end tests whose inputs are generated: every zone pair and every
-// minute of the day against an independent computation, the count's reading,
-// and unwritable output.
+// End-to-end tests whose inputs are generated: every zone pair, every minute
+// of the day and tokens one byte away from a table entry against an
+// independent computation, the count's reading, and unwritable output.
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "run_program.hpp"
@@ -105,6 +106,72 @@ TEST(ZoneclockEndToEnd, EveryMinuteOfTheDayAgainstARunningClock) {
     want += clock_line(t - 210);
   }
   expect_output(testsupport::run_program(PROGRAM_PATH, input), want);
+}
+
+// A zone lookup as a scan of the table above in order, each zone's name and
+// then its offset text: false when no entry equals the token. A name found
+// sets off to its zone's offset; an offset text found leaves off alone, as
+// the entry after it, a name or the table's end, is no number.
+bool look_up(std::string_view token, int& off) {
+  for (const Zone& zone : zones) {
+    if (token == zone.name) {
+      off = minutes(zone.offset);
+      return true;
+    }
+    if (token == zone.offset) {
+      return true;
+    }
+  }
+  return false;
+}
+
+// Every table entry with one byte changed, added or dropped at each place
+// (so "+10.0", "+10.55" and "+1.5" beside "+10.5"), as either zone of a
+// query: the reports and times printed are those of an in-order table scan.
+TEST(ZoneclockEndToEnd, TokensOneByteFromATableEntryAgainstATableScan) {
+  // The bytes of the table's entries, and three that are in none.
+  constexpr char table_bytes[] = "ABCDEGHIKMNPSTUW0123456789+-.x\0\xff";
+  const std::string_view bytes(table_bytes, sizeof table_bytes - 1);
+  std::string queries;
+  std::string want;
+  size_t count = 0;
+  int off = 0;
+  auto query = [&](const std::string& from, const std::string& to) {
+    queries += "noon " + from + " " + to + "\n";
+    int t = 720;
+    if (!look_up(from, off)) {
+      want += "oops:  <<<" + from + ">>>\n";
+    }
+    t -= off;
+    if (!look_up(to, off)) {
+      want += "oops:  " + to + "\n";
+    }
+    want += clock_line(t + off);
+    ++count;
+  };
+  // Beside NST, the time printed shows whether the token set an offset.
+  auto both_ways = [&](const std::string& token) {
+    query(token, "NST");
+    query("NST", token);
+  };
+  for (const Zone& zone : zones) {
+    for (const std::string entry : {zone.name, zone.offset}) {
+      for (size_t at = 0; at <= entry.size(); ++at) {
+        const std::string head = entry.substr(0, at);
+        if (at < entry.size() && entry.size() > 1) {
+          both_ways(head + entry.substr(at + 1));
+        }
+        for (char b : bytes) {
+          both_ways(head + b + entry.substr(at));
+          if (at < entry.size()) {
+            both_ways(head + b + entry.substr(at + 1));
+          }
+        }
+      }
+    }
+  }
+  expect_output(testsupport::run_program(PROGRAM_PATH, std::to_string(count) + "\n" + queries),
+                want);
 }
 
 TEST(ZoneclockEndToEnd, UnwritableOutputAtSeveralSizesIsStatusOne) {
