@@ -18,12 +18,16 @@ std::array<char, chunk_size + 8> chunk;
 size_t pos;             // next unread byte of chunk
 size_t len;             // bytes of input held in chunk
 uint64_t before_chunk;  // input bytes delivered before those in chunk
+bool ended;             // the source has said the input ended: it is not asked again
 
-// Replaces the chunk by the next bytes of input; false when the input has ended.
+// Replaces the chunk by the next bytes of input; false when the input has
+// ended. Once it has, the source is left alone: at a terminal another read
+// would wait for a second end-of-file key.
 bool refill() {
   before_chunk += len;
   pos = 0;
-  len = source(chunk.data(), chunk_size);
+  len = ended ? 0 : source(chunk.data(), chunk_size);
+  ended = len == 0;
   chunk[len] = '\0';
   return len > 0;
 }
@@ -127,6 +131,7 @@ void start_reading(Source from) {
   pos = 0;
   len = 0;
   before_chunk = 0;
+  ended = false;
   chunk[0] = '\0';
 }
 

@@ -7,11 +7,14 @@
 namespace quickcount {
 
 // A source of input: copies up to size bytes into buf and returns how many it
-// copied, 0 once the input has ended.
+// copied, at least 1, or 0 once the input has ended. It may return fewer
+// bytes than there is room for (what has arrived so far), and is not asked
+// again after it has returned 0.
 using Source = size_t (*)(char* buf, size_t size);
 
 // start_reading: accepts any source. Makes from the input of read_int and
-// read_ints, dropping whatever was buffered from the source before.
+// read_ints, dropping whatever was buffered from the source before. The
+// source is asked for more only when a read cannot finish without it.
 void start_reading(Source from);
 
 // read_int: reads one number as the conversion "%d" does: skips white space
