@@ -2,7 +2,11 @@
 
 #include "blocks.hpp"
 
+#include <poll.h>
+#include <unistd.h>
+
 #include <array>
+#include <cerrno>
 #include <charconv>
 #include <cstdint>
 #include <cstdio>
@@ -24,14 +28,80 @@ std::array<int32_t, capacity> spare;
 std::vector<int32_t> long_values;
 std::vector<int32_t> long_spare;
 
-std::array<char, 1 << 16> out_buf;  // output waiting to be written
+std::array<char, 1 << 16> out_buf;  // output waiting to be written: whole lines
 size_t out_len;
 bool out_failed;
+bool in_failed;  // the input could not be read
 std::FILE* in;   // the stream blocks are read from
 std::FILE* out;  // the stream counts are written to
+int in_fd;       // their descriptors, or -1 for streams without one (in memory)
+int out_fd;
 
+// After a read or write on fd failed: true when it is worth trying again,
+// because a signal interrupted it, or because fd is in non-blocking mode and
+// has now become ready for events.
+bool try_again(int fd, short events) {
+  if (errno == EINTR) {
+    return true;
+  }
+  if (errno != EAGAIN && errno != EWOULDBLOCK) {
+    return false;
+  }
+  pollfd ready{fd, events, 0};
+  while (poll(&ready, 1, -1) < 0) {
+    if (errno != EINTR) {
+      return false;
+    }
+  }
+  return true;
+}
+
+// Writes out the lines held in out_buf and empties it; on failure sets
+// out_failed, and nothing more is written. One write call on a descriptor
+// (another only for what a partial write left), fwrite and fflush on a
+// stream in memory.
+void flush_out() {
+  const char* from = out_buf.data();
+  size_t left = out_failed ? 0 : out_len;
+  out_len = 0;
+  if (out_fd < 0) {
+    if (left > 0 && (std::fwrite(from, 1, left, out) != left || std::fflush(out) != 0)) {
+      out_failed = true;
+    }
+    return;
+  }
+  while (left > 0) {
+    const ssize_t n = write(out_fd, from, left);
+    if (n > 0) {
+      from += n;
+      left -= static_cast<size_t>(n);
+    } else if (n == 0 || !try_again(out_fd, POLLOUT)) {
+      out_failed = true;
+      return;
+    }
+  }
+}
+
+// The reader's source. Writes out the answers held first, since the read may
+// wait for input; then one read of what has arrived, or fread on a stream in
+// memory. A read error counts as the end of input and sets in_failed.
 size_t read_in(char* buf, size_t size) {
-  return std::fread(buf, 1, size, in);
+  flush_out();
+  if (in_fd < 0) {
+    const size_t n = std::fread(buf, 1, size, in);
+    in_failed = in_failed || std::ferror(in) != 0;
+    return n;
+  }
+  for (;;) {
+    const ssize_t n = read(in_fd, buf, size);
+    if (n >= 0) {
+      return static_cast<size_t>(n);
+    }
+    if (!try_again(in_fd, POLLIN)) {
+      in_failed = true;
+      return 0;
+    }
+  }
 }
 
 // Reads the N values of the block into p (nothing for N <= 0). False when the
@@ -68,13 +138,6 @@ void release_long_storage() {
   long_spare = std::vector<int32_t>();
 }
 
-void flush_out() {
-  if (!out_failed && out_len > 0 && std::fwrite(out_buf.data(), 1, out_len, out) != out_len) {
-    out_failed = true;
-  }
-  out_len = 0;
-}
-
 // Appends count and a line feed to the output.
 void print_count() {
   constexpr size_t longest_line = 21;  // "-9223372036854775808\n"
@@ -102,8 +165,11 @@ int finish(int status) {
 int count_blocks(std::FILE* input, std::FILE* output) {
   in = input;
   out = output;
+  in_fd = fileno(input);
+  out_fd = fileno(output);
   out_len = 0;
-  out_failed = false;
+  out_failed = std::fflush(output) != 0;  // what the caller left there goes out first
+  in_failed = false;
   start_reading(read_in);
 
   while (read_int(N) && N != 0) {
@@ -115,7 +181,7 @@ int count_blocks(std::FILE* input, std::FILE* output) {
     print_count();
     release_long_storage();
   }
-  return finish(0);
+  return finish(in_failed ? 1 : 0);
 }
 
 }  // namespace quickcount
