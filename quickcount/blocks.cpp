@@ -10,6 +10,7 @@
 #include <charconv>
 #include <cstdint>
 #include <cstdio>
+#include <new>
 #include <vector>
 
 #include "reader.hpp"
@@ -106,6 +107,7 @@ size_t read_in(char* buf, size_t size) {
 
 // Reads the N values of the block into p (nothing for N <= 0). False when the
 // input ends, or something that is not a number comes, before all are read.
+// Throws std::bad_alloc when a long block does not fit in memory.
 bool read_block() {
   p = values;
   scratch = spare;
@@ -173,8 +175,12 @@ int count_blocks(std::FILE* input, std::FILE* output) {
   start_reading(read_in);
 
   while (read_int(N) && N != 0) {
-    if (!read_block()) {
-      return finish(1);
+    try {
+      if (!read_block()) {
+        return finish(1);
+      }
+    } catch (const std::bad_alloc&) {
+      return finish(1);  // a block too long for the memory there is: cut short
     }
     count = 0;
     sort(0, N);

@@ -12,10 +12,10 @@ namespace quickcount {
 // again, so no finished answer waits for more input. On streams with a
 // descriptor it reads and writes that directly; other streams (in memory)
 // go through fread and fwrite. Returns 0 at such an end, 1 when a block was
-// cut short (by the end of input or something not a number: that block
-// prints nothing), the input could not be
-// read, or output could not be written. Leaves output flushed and open;
-// every call starts afresh, with no storage beyond the fixed arrays kept.
+// cut short (by the end of input, something not a number, or a length the
+// memory cannot hold: that block prints nothing), the input could not be read,
+// or output could not be written. Leaves output flushed and open; every call
+// starts afresh, with no storage beyond the fixed arrays kept.
 int count_blocks(std::FILE* input, std::FILE* output);
 
 }  // namespace quickcount
