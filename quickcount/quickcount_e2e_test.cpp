@@ -1,14 +1,21 @@
 // End-to-end tests whose inputs are generated: long and hostile blocks against
 // an independent count, blocks beyond the fixed storage in a row, a huge count
-// with few values under a small address-space limit, and unwritable output.
+// with few values and a block too long for the memory under a small
+// address-space limit, and unwritable output; and the program driven a block
+// at a time, as a coprocess and at a terminal.
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/resource.h>
+#include <unistd.h>
 
+#include <chrono>
+#include <csignal>
 #include <cstdio>
 #include <random>
 #include <string>
 #include <vector>
 
+#include "coprocess.hpp"
 #include "fenwick_count.hpp"
 #include "hostile_orders.hpp"
 #include "run_program.hpp"
@@ -115,6 +122,98 @@ TEST(QuickcountEndToEnd, HugeCountWithFewValuesAllocatesNothingBig) {
   EXPECT_EQ(run.status, 1);
   EXPECT_EQ(run.out, "1\n");
   EXPECT_EQ(run.err, "");
+}
+
+TEST(QuickcountEndToEnd, BlockTooLongForTheMemoryKeepsTheCountsBefore) {
+#if defined(__SANITIZE_ADDRESS__)
+  GTEST_SKIP() << "the address sanitizer needs more address space than the limit";
+#endif
+  // 8,000,000 values need 64 MB of storage, more than 64 MiB of address
+  // space leaves beside the fixed storage.
+  std::string input = "3\n3 2 1\n8000000\n";
+  for (int v = 0; v < 8000000; ++v) {
+    input += "1\n";
+  }
+  const auto run = testsupport::run_program(PROGRAM_PATH, input + "0\n", nullptr, rlim_t{64} << 20);
+  EXPECT_EQ(run.status, 1);
+  EXPECT_EQ(run.out, "3\n");
+  EXPECT_EQ(run.err, "");
+}
+
+// stdin in non-blocking mode, as a shell may leave it: an empty pipe is
+// waited on, not taken for the end of input.
+TEST(QuickcountEndToEnd, NonBlockingInputIsWaitedOn) {
+  signal(SIGPIPE, SIG_IGN);
+  int in[2];
+  int out[2];
+  ASSERT_EQ(pipe(in), 0);
+  ASSERT_EQ(pipe(out), 0);
+  fcntl(in[0], F_SETFL, O_NONBLOCK);
+  const pid_t pid = fork();
+  if (pid == 0) {
+    alarm(10);  // the deadlock limit
+    dup2(in[0], 0);
+    dup2(out[1], 1);
+    closefrom(3);
+    signal(SIGPIPE, SIG_DFL);
+    execl(PROGRAM_PATH, PROGRAM_PATH, static_cast<char*>(nullptr));
+    _exit(127);
+  }
+  close(in[0]);
+  close(out[1]);
+  // The input comes once the program, having found none, sleeps (or ended).
+  const std::string stat_path = "/proc/" + std::to_string(pid) + "/stat";
+  for (char state = 'R'; state == 'R' || state == 'D';) {
+    const std::string stat = testsupport::slurp(stat_path);
+    state = stat.empty() ? 'Z' : stat[stat.rfind(')') + 2];
+  }
+  EXPECT_EQ(write(in[1], "2 2 1\n3 3 2 1\n", 14), 14);
+  close(in[1]);
+  std::string got;
+  char buf[16];
+  for (ssize_t n = 0; (n = read(out[0], buf, sizeof buf)) > 0;) {
+    got.append(buf, static_cast<size_t>(n));
+  }
+  close(out[0]);
+  int status = -1;
+  waitpid(pid, &status, 0);
+  EXPECT_EQ(got, "1\n3\n");
+  EXPECT_EQ(status, 0);  // a wait status of 0: exited with 0
+}
+
+TEST(QuickcountCoprocess, EachCountComesAsSoonAsItsBlockIsComplete) {
+  testsupport::Coprocess p(PROGRAM_PATH, false);
+  ASSERT_TRUE(p.send("3\n3 2 1\n"));
+  ASSERT_EQ(p.reply(2), "3\n");
+  // Numbers split inside themselves and after their sign, over several writes.
+  for (const char* piece : {"4\n1", "00 -", "5 3", "0 2\n"}) {
+    ASSERT_TRUE(p.send(piece));
+  }
+  EXPECT_EQ(p.reply(2), "4\n");
+  ASSERT_TRUE(p.send("-2\n"));
+  EXPECT_EQ(p.reply(2), "0\n");
+  // A count of 0 ends the run while the input is still open.
+  ASSERT_TRUE(p.send("0\n"));
+  const auto start = std::chrono::steady_clock::now();
+  EXPECT_EQ(p.reply(1), "");  // the output ends...
+  EXPECT_LT(std::chrono::steady_clock::now() - start, testsupport::deadlock_limit);  // ...at once
+  const auto r = p.finish();
+  EXPECT_EQ(r.status, 0);
+  EXPECT_EQ(r.err, "");
+  EXPECT_EQ(r.out, "");
+}
+
+TEST(QuickcountCoprocess, AnswersAtATerminal) {
+  testsupport::Coprocess p(PROGRAM_PATH, true);
+  ASSERT_TRUE(p.send("3\n3 2 1\n"));
+  ASSERT_EQ(p.reply(2), "3\n");
+  // Ctrl-D after the last value hands it over without a line feed; the one
+  // finish types then ends the input, and must not be waited for twice.
+  ASSERT_TRUE(p.send("2\n2 1\x04"));
+  const auto r = p.finish();
+  EXPECT_EQ(r.status, 0);
+  EXPECT_EQ(r.err, "");
+  EXPECT_EQ(r.out, "1\n");
 }
 
 TEST(QuickcountEndToEnd, UnwritableOutputAtSeveralSizesIsStatusOne) {
