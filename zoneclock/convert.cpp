@@ -2,8 +2,12 @@
 
 #include "convert.hpp"
 
+#include <poll.h>
+#include <unistd.h>
+
 #include <algorithm>
 #include <array>
+#include <cerrno>
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
@@ -30,8 +34,9 @@ int64_t off;   // offset in minutes of the last lookup that found a number
 constexpr size_t slack = 1;
 std::vector<char> in_buf((size_t{1} << 16) + slack);
 size_t in_pos, in_len, query_start;
-bool in_eof;
-std::FILE* in;  // the stream queries are read from
+bool in_ended;   // the input ended or could not be read: it is never read again
+bool in_failed;  // a read failed
+std::FILE* in;   // the stream queries are read from
 
 // A token of the current query: its bytes at query_start + at.
 struct Token {
@@ -64,7 +69,7 @@ std::array<Line, 1440> make_lines() {
 }
 const std::array<Line, 1440> lines = make_lines();
 
-std::array<char, 1 << 16> out_buf;  // output waiting to be written
+std::array<char, 1 << 16> out_buf;  // output waiting to be written: whole answers only
 size_t out_len;
 bool out_failed;
 std::FILE* out;  // the stream results are written to
@@ -91,24 +96,106 @@ bool is(Token t, std::string_view word) {
   return t.len == word.size() && std::memcmp(text(t).data(), word.data(), word.size()) == 0;
 }
 
-// Reads more input behind the current query; false at end of input.
+// Makes one read(2) or write(2), given as call, on fd: again when a signal
+// interrupts it, and again after waiting with poll for events when fd is in
+// non-blocking mode and not ready. Returns what the call returned, or -1 when
+// the wait failed.
+template <typename Call>
+ssize_t transfer(int fd, short events, Call call) {
+  for (;;) {
+    const ssize_t n = call();
+    if (n >= 0) {
+      return n;
+    }
+    if (errno == EINTR) {
+      continue;
+    }
+    if (errno != EAGAIN && errno != EWOULDBLOCK) {
+      return -1;
+    }
+    pollfd ready{fd, events, 0};
+    while (poll(&ready, 1, -1) < 0) {
+      if (errno != EINTR) {
+        return -1;
+      }
+    }
+  }
+}
+
+// Writes out the output held, in one write(2) when the stream has a
+// descriptor (stdio would split it in two), with fwrite and fflush when it
+// has none. A failed write marks the output failed; nothing is written after.
+void flush_out() {
+  const char* bytes = out_buf.data();
+  size_t size = out_len;
+  out_len = 0;
+  if (out_failed || size == 0) {
+    return;
+  }
+  const int fd = fileno(out);
+  if (fd < 0) {
+    out_failed = std::fwrite(bytes, 1, size, out) != size || std::fflush(out) != 0;
+    return;
+  }
+  while (size > 0) {
+    const ssize_t put = transfer(fd, POLLOUT, [&] { return write(fd, bytes, size); });
+    if (put <= 0) {
+      out_failed = true;
+      return;
+    }
+    bytes += put;
+    size -= static_cast<size_t>(put);
+  }
+}
+
+void emit(std::string_view text) {
+  while (!text.empty()) {
+    if (out_len == out_buf.size()) {
+      flush_out();
+    }
+    size_t n = std::min(text.size(), out_buf.size() - out_len);
+    std::copy_n(text.begin(), n, out_buf.begin() + static_cast<std::ptrdiff_t>(out_len));
+    out_len += n;
+    text.remove_prefix(n);
+  }
+}
+
+// Reads what has arrived, at most size bytes, into to: one read(2) when the
+// stream has a descriptor (so it never waits for more than is there), fread
+// when it has none. Returns the number of bytes read, 0 at the end of input,
+// -1 when the read failed.
+ssize_t read_some(char* to, size_t size) {
+  const int fd = fileno(in);
+  if (fd < 0) {
+    const size_t got = std::fread(to, 1, size, in);
+    return got == 0 && std::ferror(in) != 0 ? -1 : static_cast<ssize_t>(got);
+  }
+  return transfer(fd, POLLIN, [&] { return read(fd, to, size); });
+}
+
+// Writes out the answers held, then reads more input behind the current
+// query, whose bytes move to the front of the window first. False once the
+// input has ended or a read has failed; it is never read again then, so a
+// terminal is not asked twice for its end.
 bool refill() {
-  if (in_eof) {
+  if (in_ended) {
     return false;
   }
-  std::copy(in_buf.begin() + static_cast<std::ptrdiff_t>(query_start),
-            in_buf.begin() + static_cast<std::ptrdiff_t>(in_len), in_buf.begin());
-  in_len -= query_start;
+  const size_t kept = in_len - query_start;
+  std::memmove(in_buf.data(), in_buf.data() + query_start, kept);
   in_pos -= query_start;
+  in_len = kept;
   query_start = 0;
   if (in_len == in_buf.size() - slack) {
     in_buf.resize(in_buf.size() * 2);
   }
-  size_t got = std::fread(in_buf.data() + in_len, 1, in_buf.size() - slack - in_len, in);
-  in_eof = got == 0;
-  in_len += got;
+  flush_out();
+  const ssize_t got = read_some(in_buf.data() + in_len, in_buf.size() - slack - in_len);
+  in_ended = got <= 0;
+  in_failed = got < 0;
+  in_len += in_ended ? 0 : static_cast<size_t>(got);
   std::fill_n(in_buf.begin() + static_cast<std::ptrdiff_t>(in_len), slack, ' ');
-  return got > 0;
+  return !in_ended;
 }
 
 // Skips white space; false when the input ends first. Blanks that reach the
@@ -146,7 +233,7 @@ bool read_token(Token& token) {
     in_pos = at;  // at most in_len: a blank follows what was read
   } while (in_pos == in_len && refill());
   token = {start, in_pos - query_start - start};
-  return true;
+  return !in_failed;
 }
 
 // Reads the count as "%d" would: white space, an optional sign, decimal digits.
@@ -164,25 +251,6 @@ bool read_count(int32_t& count) {
   }
   std::string_view number(in_buf.data() + query_start, in_pos - query_start);
   return read_int(number, count);
-}
-
-void flush_out() {
-  if (!out_failed && out_len > 0 && std::fwrite(out_buf.data(), 1, out_len, out) != out_len) {
-    out_failed = true;
-  }
-  out_len = 0;
-}
-
-void emit(std::string_view text) {
-  while (!text.empty()) {
-    if (out_len == out_buf.size()) {
-      flush_out();
-    }
-    size_t n = std::min(text.size(), out_buf.size() - out_len);
-    std::copy_n(text.begin(), n, out_buf.begin() + static_cast<std::ptrdiff_t>(out_len));
-    out_len += n;
-    text.remove_prefix(n);
-  }
 }
 
 // Looks a zone token up: reports it when the table does not have it, and takes
@@ -244,11 +312,11 @@ bool query() {
   return true;
 }
 
-// Writes what is left. Returns the exit status: status, or 1 when any output
-// could not be written.
+// Writes what is left. Returns the exit status: status, or 1 when the input
+// could not be read or any output could not be written.
 int finish(int status) {
   flush_out();
-  if (std::fflush(out) != 0 || out_failed) {
+  if (std::fflush(out) != 0 || out_failed || in_failed) {
     return 1;
   }
   return status;
@@ -263,7 +331,8 @@ int convert(std::FILE* input, std::FILE* output) {
   time = off = 0;
   i = 0;
   in_pos = in_len = query_start = out_len = 0;
-  in_eof = out_failed = false;
+  in_ended = in_failed = false;
+  out_failed = std::fflush(out) != 0;  // nothing the caller left is overtaken
 
   if (!read_count(N) || N < 0) {
     N = 0;

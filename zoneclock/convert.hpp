@@ -6,10 +6,13 @@
 namespace zoneclock {
 
 // convert: reads a count of queries and then the queries from input, and
-// writes one line per query (after any reports of unknown zones) to output.
-// Returns 0 when every counted query was complete, 1 when the input ended
-// inside one or output could not be written. Leaves output flushed and open;
-// every call starts afresh, whatever an earlier call left behind.
+// writes one line per query (after any reports of unknown zones) to output,
+// each query's lines as soon as the query is complete: before input is read
+// again. Reads input with one read(2) at a time, or with fread when it has no
+// descriptor. Returns 0 when every counted query was complete, 1 when the
+// input ended before that or could not be read, or output could not be
+// written. Leaves output flushed and open; every call starts afresh,
+// whatever an earlier call left behind.
 int convert(std::FILE* input, std::FILE* output);
 
 }  // namespace zoneclock

@@ -1,6 +1,7 @@
 // End-to-end tests whose inputs are generated: every zone pair, every minute
 // of the day and tokens one byte away from a table entry against an
-// independent computation, the count's reading, and unwritable output.
+// independent computation, the count's reading, unwritable output, and the
+// program driven one query at a time as a coprocess and at a terminal.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -10,6 +11,7 @@
 #include <string_view>
 #include <vector>
 
+#include "coprocess.hpp"
 #include "run_program.hpp"
 
 namespace {
@@ -232,6 +234,40 @@ TEST(ZoneclockEndToEnd, TokenSpanningManyInputChunks) {
   EXPECT_EQ(run.status, 0);
   EXPECT_EQ(run.out, "oops:  <<<" + zone + ">>>\nnoon\n");
   EXPECT_EQ(run.err, "");
+}
+
+// Sends the queries a piece at a time, input kept open, and awaits each
+// answer before the next piece: a report comes with its answer, and a query
+// split inside its tokens is answered once its last token is complete.
+void converse(bool on_terminal) {
+  const struct {
+    std::vector<std::string_view> pieces;
+    std::string_view answer;
+  } steps[] = {
+      {{"3\nnoon XYZ UTC\n"}, "oops:  <<<XYZ>>>\nnoon\n"},
+      {{"9:3", "0 a.m. E", "ST CE", "T", "\n"}, "3:30 p.m.\n"},
+      {{"midnight UTC Mars\n"}, "oops:  Mars\nmidnight\n"},
+  };
+  testsupport::Coprocess program(PROGRAM_PATH, on_terminal);
+  ASSERT_GT(program.pid(), 0);
+  for (const auto& step : steps) {
+    for (std::string_view piece : step.pieces) {
+      ASSERT_TRUE(program.send(piece));
+    }
+    ASSERT_EQ(program.reply(step.answer.size()), step.answer);
+  }
+  const auto run = program.finish();
+  EXPECT_EQ(run.status, 0);
+  EXPECT_EQ(run.err, "");
+  EXPECT_EQ(run.out, "");
+}
+
+TEST(ZoneclockCoprocess, AnswersEachQueryOnPipes) {
+  converse(false);
+}
+
+TEST(ZoneclockCoprocess, AnswersEachQueryAtATerminal) {
+  converse(true);
 }
 
 }  // namespace
