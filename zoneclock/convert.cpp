@@ -11,6 +11,8 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
+#include <new>
+#include <string>
 #include <string_view>
 #include <vector>
 
@@ -26,29 +28,27 @@ int64_t time;  // the clock value in minutes being converted
 int i;         // index of x where the last lookup stopped
 int64_t off;   // offset in minutes of the last lookup that found a number
 
-// Input window. The bytes of the query being read stay in it from
-// query_start on, so its tokens can be kept as positions until the query is
-// complete; a refill moves them to the front. The window grows only when a
-// single query does not fit in it. A blank always follows the bytes read,
-// so a token scan needs no bounds test.
+// Input window: in_buf[0, in_len) holds bytes read, in_pos is the next one
+// to scan. A refill keeps the bytes from token_start on (the token being
+// read, so that it can be seen whole), moving them to the front, and drops
+// the rest: white space and tokens already used are never kept. The window
+// grows only when a single token does not fit in it. A blank always follows
+// the bytes read, so a token scan needs no bounds test.
 constexpr size_t slack = 1;
 std::vector<char> in_buf((size_t{1} << 16) + slack);
-size_t in_pos, in_len, query_start;
+size_t in_pos, in_len, token_start;
 bool in_ended;   // the input ended or could not be read: it is never read again
 bool in_failed;  // a read failed
 std::FILE* in;   // the stream queries are read from
 
-// A token of the current query: its bytes at query_start + at.
-struct Token {
-  size_t at;
-  size_t len;
-};
-Token buf, from_zone, to_zone;
+// The source zone's token when the table lacks it: its report waits until the
+// query is complete.
+std::string from_name;
 
 // The line printed for each minute of the day, with the hour and minute it
 // leaves in h and m, made once at start: copying a ready line measured about
 // 12% faster over 1,000,000 queries than formatting each one. Each entry is
-// 16 bytes, so the table stays in the first-level cache.
+// 15 bytes, so the whole table (21,600 bytes) fits a 32 KiB first-level cache.
 struct Line {
   std::array<char, 12> text;  // the longest line, "12:59 p.m.\n", has 11 bytes
   uint8_t len, h, m;
@@ -85,15 +85,6 @@ constexpr std::array<bool, 256> make_blank_table() {
 constexpr std::array<bool, 256> blank_table = make_blank_table();
 bool blank(char c) {
   return blank_table[static_cast<unsigned char>(c)];
-}
-
-std::string_view text(Token t) {
-  return {in_buf.data() + query_start + t.at, t.len};
-}
-
-// True when the token is exactly word; word is a short literal.
-bool is(Token t, std::string_view word) {
-  return t.len == word.size() && std::memcmp(text(t).data(), word.data(), word.size()) == 0;
 }
 
 // Makes one read(2) or write(2), given as call, on fd: again when a signal
@@ -173,19 +164,20 @@ ssize_t read_some(char* to, size_t size) {
   return transfer(fd, POLLIN, [&] { return read(fd, to, size); });
 }
 
-// Writes out the answers held, then reads more input behind the current
-// query, whose bytes move to the front of the window first. False once the
-// input has ended or a read has failed; it is never read again then, so a
-// terminal is not asked twice for its end.
+// Writes out the answers held, then reads more input behind the bytes from
+// token_start on, which move to the front of the window first (token_start
+// becomes 0; in_pos moves with them). False once the input has ended or a
+// read has failed; it is never read again then, so a terminal is not asked
+// twice for its end. Throws std::bad_alloc when a token outgrows the memory.
 bool refill() {
   if (in_ended) {
     return false;
   }
-  const size_t kept = in_len - query_start;
-  std::memmove(in_buf.data(), in_buf.data() + query_start, kept);
-  in_pos -= query_start;
+  const size_t kept = in_len - token_start;
+  std::memmove(in_buf.data(), in_buf.data() + token_start, kept);
+  in_pos -= token_start;
   in_len = kept;
-  query_start = 0;
+  token_start = 0;
   if (in_len == in_buf.size() - slack) {
     in_buf.resize(in_buf.size() * 2);
   }
@@ -198,9 +190,7 @@ bool refill() {
   return !in_ended;
 }
 
-// Skips white space; false when the input ends first. Blanks that reach the
-// end of the window are dropped from it before a refill: no token lies in
-// them, so a long run of blanks never makes the window grow.
+// Skips white space, keeping none of it; false when the input ends first.
 bool skip_blanks() {
   do {
     const char* bytes = in_buf.data();
@@ -208,22 +198,22 @@ bool skip_blanks() {
     while (at < in_len && blank(bytes[at])) {
       ++at;
     }
+    in_pos = token_start = at;
     if (at < in_len) {
-      in_pos = at;
       return true;
     }
-    in_len = in_pos;
   } while (refill());
   return false;
 }
 
-// Reads the next token, a maximal run of bytes that are not white space;
-// false when the input ends before a token starts.
-bool read_token(Token& token) {
+// Reads the next token, a maximal run of bytes that are not white space, into
+// token, which stays valid until the next read. False when the input ends
+// before a token starts, or a read fails before the byte after the token
+// arrives.
+bool read_token(std::string_view& token) {
   if (!skip_blanks()) {
     return false;
   }
-  size_t start = in_pos - query_start;
   do {
     const char* bytes = in_buf.data();
     size_t at = in_pos;
@@ -232,54 +222,71 @@ bool read_token(Token& token) {
     }
     in_pos = at;  // at most in_len: a blank follows what was read
   } while (in_pos == in_len && refill());
-  token = {start, in_pos - query_start - start};
+  token = {in_buf.data() + token_start, in_pos - token_start};
   return !in_failed;
 }
 
-// Reads the count as "%d" would: white space, an optional sign, decimal digits.
-// False when no number is there.
+// Reads the count as "%d" would: white space, an optional sign, decimal
+// digits, a number beyond the 32-bit range reading as the nearest end of it
+// (as read_int does). Folds the digits in as they arrive, keeping none of
+// them. False when no digit is there.
 bool read_count(int32_t& count) {
   if (!skip_blanks()) {
     return false;
   }
-  query_start = in_pos;  // keeps the number's bytes in the window across a refill
-  if (in_buf[in_pos] == '+' || in_buf[in_pos] == '-') {
+  const bool negative = in_buf[in_pos] == '-';
+  if (negative || in_buf[in_pos] == '+') {
     ++in_pos;
   }
-  while ((in_pos < in_len || refill()) && in_buf[in_pos] >= '0' && in_buf[in_pos] <= '9') {
+  constexpr int64_t limit = int64_t{1} << 31;  // |INT32_MIN|, past which we clamp
+  int64_t magnitude = -1;                      // no digit yet
+  for (;;) {
+    if (in_pos == in_len) {
+      token_start = in_pos;
+      if (!refill()) {
+        break;
+      }
+    }
+    const char c = in_buf[in_pos];
+    if (c < '0' || c > '9') {
+      break;
+    }
+    magnitude = std::min(std::max<int64_t>(magnitude, 0) * 10 + (c - '0'), limit);
     ++in_pos;
   }
-  std::string_view number(in_buf.data() + query_start, in_pos - query_start);
-  return read_int(number, count);
+  if (magnitude < 0) {
+    return false;
+  }
+  magnitude = std::min(magnitude, negative ? limit : limit - 1);
+  count = static_cast<int32_t>(negative ? -magnitude : magnitude);
+  return true;
 }
 
-// Looks a zone token up: reports it when the table does not have it, and takes
-// the offset after the entry found when that entry is a number.
-void look_up(std::string_view zone, std::string_view before, std::string_view after) {
+// Looks a zone token up: takes the offset after the entry found when that
+// entry is a number. Returns false when the table does not have the token.
+bool look_up(std::string_view zone) {
   i = zone_index(zone);
-  if (i == table_end) {  // the scan reached the empty entry: tokens are never empty
-    emit(before);
-    emit(zone);
-    emit(after);
-  }
   if (auto minutes = entry_minutes(i + 1)) {
     off = *minutes;
   }
+  return i != table_end;  // the scan reached the empty entry: tokens are never empty
 }
 
 // Reads and answers one query. False, with nothing printed, when the input
-// ends before the query is complete.
+// ends before the query is complete. Its lines go out together once the byte
+// after its last token has arrived, so the source zone's token is kept until
+// then when it must be reported.
 bool query() {
-  query_start = in_pos;
+  std::string_view buf;  // the token just read
   if (!read_token(buf)) {
     return false;
   }
-  if (is(buf, "noon")) {
+  if (buf == "noon") {
     time = 720;
-  } else if (is(buf, "midnight")) {
+  } else if (buf == "midnight") {
     time = 0;
   } else {
-    split_time(text(buf), h, m);
+    split_time(buf, h, m);
     if (h == 12) {
       h = 0;
     }
@@ -287,16 +294,31 @@ bool query() {
     if (!read_token(buf)) {
       return false;
     }
-    if (is(buf, "p.m.")) {
+    if (buf == "p.m.") {
       time += 720;
     }
   }
-  if (!read_token(from_zone) || !read_token(to_zone)) {
+  if (!read_token(buf)) {
     return false;
   }
-  look_up(text(from_zone), "oops:  <<<", ">>>\n");
+  const bool from_known = look_up(buf);
+  if (!from_known) {
+    from_name.assign(buf);
+  }
   time -= off;
-  look_up(text(to_zone), "oops:  ", "\n");
+  if (!read_token(buf)) {
+    return false;
+  }
+  if (!from_known) {
+    emit("oops:  <<<");
+    emit(from_name);
+    emit(">>>\n");
+  }
+  if (!look_up(buf)) {
+    emit("oops:  ");
+    emit(buf);
+    emit("\n");
+  }
   time = wrap_day(time + off);
   const Line& line = lines[static_cast<size_t>(time)];
   if (out_buf.size() - out_len < line.text.size()) {
@@ -330,17 +352,21 @@ int convert(std::FILE* input, std::FILE* output) {
   N = h = m = 0;
   time = off = 0;
   i = 0;
-  in_pos = in_len = query_start = out_len = 0;
+  in_pos = in_len = token_start = out_len = 0;
   in_ended = in_failed = false;
   out_failed = std::fflush(out) != 0;  // nothing the caller left is overtaken
 
-  if (!read_count(N) || N < 0) {
-    N = 0;
-  }
-  while (N-- > 0) {
-    if (!query()) {
-      return finish(1);
+  try {
+    if (!read_count(N) || N < 0) {
+      N = 0;
     }
+    while (N-- > 0) {
+      if (!query()) {
+        return finish(1);
+      }
+    }
+  } catch (const std::bad_alloc&) {  // a token outgrew the memory: a query cut short
+    return finish(1);
   }
   return finish(0);
 }

@@ -1,7 +1,8 @@
 // End-to-end tests whose inputs are generated: every zone pair, every minute
 // of the day and tokens one byte away from a table entry against an
-// independent computation, the count's reading, unwritable output, and the
-// program driven one query at a time as a coprocess and at a terminal.
+// independent computation, the count's reading, unwritable output, memory,
+// and the program driven one query at a time as a coprocess and at a
+// terminal.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -214,17 +215,19 @@ TEST(ZoneclockEndToEnd, CountSplitAcrossAnInputRead) {
   }
 }
 
-TEST(ZoneclockEndToEnd, LongRunsOfBlanksAreNotKept) {
+TEST(ZoneclockEndToEnd, LongRunsOfBlanksAndLeadingZerosAreNotKept) {
 #if defined(__SANITIZE_ADDRESS__)
   GTEST_SKIP() << "the address sanitizer needs more address space than the limit";
 #endif
-  // 16 MiB of address space, and 20 MB of blanks before the count, between
-  // two queries and between two tokens of one query.
-  const std::string blanks(20000000, ' ');
-  const std::string input = blanks + "2 noon UTC CET" + blanks + "noon" + blanks + "UTC UTC";
+  // 16 MiB of address space, and 56 MiB that need not be kept: 8 MiB of
+  // blanks before a count with 8 MiB of leading zeros, 8 MiB between the two
+  // zones of a query and 32 MiB of blank lines between two queries.
+  const std::string input = std::string(size_t{8} << 20, ' ') + std::string(size_t{8} << 20, '0') +
+                            "2\nnoon UTC" + std::string(size_t{8} << 20, ' ') + "CET\n" +
+                            std::string(size_t{32} << 20, '\n') + "noon CET UTC\n";
   const auto run = testsupport::run_program(PROGRAM_PATH, input, nullptr, rlim_t{16} << 20);
   EXPECT_EQ(run.status, 0);
-  EXPECT_EQ(run.out, "1:00 p.m.\nnoon\n");
+  EXPECT_EQ(run.out, "1:00 p.m.\n11:00 a.m.\n");
   EXPECT_EQ(run.err, "");
 }
 
@@ -234,6 +237,18 @@ TEST(ZoneclockEndToEnd, TokenSpanningManyInputChunks) {
   EXPECT_EQ(run.status, 0);
   EXPECT_EQ(run.out, "oops:  <<<" + zone + ">>>\nnoon\n");
   EXPECT_EQ(run.err, "");
+}
+
+TEST(ZoneclockEndToEnd, TokenTooLongForTheMemoryKeepsTheAnswersBefore) {
+#if defined(__SANITIZE_ADDRESS__)
+  GTEST_SKIP() << "the address sanitizer needs more address space than the limit";
+#endif
+  const std::string input =
+      "2\nnoon UTC CET\nnoon " + std::string(size_t{32} << 20, 'Z') + " UTC\n";
+  const auto run = testsupport::run_program(PROGRAM_PATH, input, nullptr, rlim_t{16} << 20);
+  EXPECT_EQ(run.status, 1);
+  EXPECT_EQ(run.err, "");
+  EXPECT_EQ(run.out, "1:00 p.m.\n");
 }
 
 // Sends the queries a piece at a time, input kept open, and awaits each
