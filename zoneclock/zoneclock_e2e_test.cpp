@@ -3,7 +3,12 @@
 // independent computation, the count's reading, unwritable output, memory,
 // and the program driven one query at a time as a coprocess and at a
 // terminal.
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <poll.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cstdio>
@@ -249,6 +254,56 @@ TEST(ZoneclockEndToEnd, TokenTooLongForTheMemoryKeepsTheAnswersBefore) {
   EXPECT_EQ(run.status, 1);
   EXPECT_EQ(run.err, "");
   EXPECT_EQ(run.out, "1:00 p.m.\n");
+}
+
+// Descriptors in non-blocking mode, which the program shares with whoever set
+// the mode, are waited on: input that has not arrived yet is not its end, and
+// a full output pipe is not a failed write.
+TEST(ZoneclockEndToEnd, WaitsOnNonBlockingInputAndOutput) {
+  int in[2];
+  int out[2];
+  ASSERT_EQ(pipe(in), 0);
+  ASSERT_EQ(pipe(out), 0);
+  ASSERT_EQ(fcntl(in[0], F_SETFL, O_NONBLOCK), 0);
+  ASSERT_EQ(fcntl(out[1], F_SETFL, O_NONBLOCK), 0);
+  const pid_t pid = fork();
+  if (pid == 0) {
+    if (dup2(in[0], 0) < 0 || dup2(out[1], 1) < 0) {
+      _exit(126);
+    }
+    closefrom(3);
+    execl(PROGRAM_PATH, PROGRAM_PATH, static_cast<char*>(nullptr));
+    _exit(127);
+  }
+  signal(SIGPIPE, SIG_IGN);  // here only: a program that ended early fails the write
+  close(in[0]);
+  close(out[1]);
+  // 45,005 bytes in, which the input pipe holds whole, and 145,000 out, more
+  // than the output pipe holds. The pauses let the program find its input
+  // empty and then its output full; what it prints does not depend on them.
+  std::string input = "5000\n";
+  std::string want;
+  for (int q = 0; q < 5000; ++q) {
+    input += "noon Q Z\n";
+    want += "oops:  <<<Q>>>\noops:  Z\nnoon\n";
+  }
+  usleep(50000);
+  EXPECT_EQ(write(in[1], input.data(), input.size()), static_cast<ssize_t>(input.size()));
+  usleep(50000);
+  std::string got;
+  char buf[1 << 16];
+  pollfd ready{out[0], POLLIN, 0};
+  ssize_t n = 0;
+  while (poll(&ready, 1, 10000) > 0 && (n = read(out[0], buf, sizeof buf)) > 0) {
+    got.append(buf, static_cast<size_t>(n));
+  }
+  close(in[1]);  // a program still waiting now sees the end of its input
+  close(out[0]);
+  int wstatus = 0;
+  ASSERT_EQ(waitpid(pid, &wstatus, 0), pid);
+  EXPECT_TRUE(WIFEXITED(wstatus) && WEXITSTATUS(wstatus) == 0);
+  EXPECT_EQ(got.size(), want.size());
+  EXPECT_TRUE(got == want);  // not printed whole: 145,000 bytes
 }
 
 // Sends the queries a piece at a time, input kept open, and awaits each
