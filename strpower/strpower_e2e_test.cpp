@@ -1,11 +1,13 @@
 // End-to-end tests whose inputs are generated: lines far longer than the start
-// buffer, prime lengths, lines that cross input chunks, and unwritable output.
+// buffer, prime lengths, lines that cross input chunks, unwritable output, and
+// runs as a coprocess whose input stays open.
 #include <gtest/gtest.h>
 
 #include <random>
 #include <string>
 #include <string_view>
 
+#include "coprocess.hpp"
 #include "run_program.hpp"
 
 namespace {
@@ -118,6 +120,49 @@ TEST(StrpowerEndToEnd, LineTooLongForTheMemoryEndsWithStatusOne) {
   EXPECT_EQ(run.status, 1);
   EXPECT_EQ(run.err, "");
   EXPECT_EQ(run.out, "2\n");
+}
+
+// Sends lines as a coprocess would, awaiting each answer before the next
+// write: several lines in one write, and lines whose line feed comes in a
+// later write (each write holds the start of the next line, so the program
+// has read it before the answer it waits for comes back).
+void answers_each_line_once_its_line_feed_arrives(testsupport::Coprocess& p) {
+  EXPECT_TRUE(p.send("abab\n"));
+  EXPECT_EQ(p.reply(2), "2\n");
+  EXPECT_TRUE(p.send("xyz\n\naa\nab"));
+  EXPECT_EQ(p.reply(6), "1\n0\n2\n");
+  EXPECT_TRUE(p.send("ab\nxyzxy"));
+  EXPECT_EQ(p.reply(2), "2\n");
+  EXPECT_TRUE(p.send("z\n"));
+  EXPECT_EQ(p.reply(2), "2\n");
+}
+
+TEST(StrpowerCoprocess, OnPipesAnswersEachLineAndEndsAtTheStopLine) {
+  testsupport::Coprocess p(PROGRAM_PATH, false);
+  ASSERT_GT(p.pid(), 0);
+  answers_each_line_once_its_line_feed_arrives(p);
+  // The stop line ends the run with the input still open: the line after it
+  // is not answered, and nothing takes the input any more.
+  EXPECT_TRUE(p.send(".\naa\n"));
+  EXPECT_FALSE(p.send(std::string(1 << 20, 'a')));
+  const auto r = p.finish();
+  EXPECT_EQ(r.status, 0);
+  EXPECT_EQ(r.err, "");
+  EXPECT_EQ(r.out, "");
+}
+
+TEST(StrpowerCoprocess, AtATerminal) {
+  testsupport::Coprocess p(PROGRAM_PATH, true);
+  ASSERT_GT(p.pid(), 0);
+  answers_each_line_once_its_line_feed_arrives(p);
+  // A last line without a line feed: Ctrl-D (\x04) hands over "ab", and the
+  // end-of-file that finish types ends the input; a program that read once
+  // more would wait for a third.
+  EXPECT_TRUE(p.send("ab\x04"));
+  const auto r = p.finish();
+  EXPECT_EQ(r.status, 0);
+  EXPECT_EQ(r.err, "");
+  EXPECT_EQ(r.out, "1\n");
 }
 
 }  // namespace
