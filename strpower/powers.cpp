@@ -2,8 +2,12 @@
 
 #include "powers.hpp"
 
+#include <poll.h>
+#include <unistd.h>
+
 #include <algorithm>
 #include <array>
+#include <cerrno>
 #include <charconv>
 #include <cstdio>
 #include <cstdlib>
@@ -21,8 +25,10 @@ constexpr size_t line_capacity = 2000001;
 
 std::array<char, 1 << 16> in_chunk;  // input, read a chunk at a time
 size_t in_pos, in_len;
+bool in_ended;   // the input has ended or failed: it is never read again
 bool in_failed;  // a read error, or a line too long for the memory there is
 std::FILE* in;   // the stream lines are read from
+int in_fd;       // its descriptor, or -1 for a stream without one
 
 char* line_buf;  // a line that spans input chunks, assembled here
 size_t line_cap, line_len;
@@ -32,6 +38,80 @@ std::array<char, 1 << 16> out_buf;  // output waiting to be written
 size_t out_len;
 bool out_failed;
 std::FILE* out;  // the stream results are written to
+int out_fd;      // its descriptor, or -1 for a stream without one
+
+// After a read or write on fd failed: true when it should be made again,
+// because a signal interrupted it, or because fd is non-blocking and was not
+// ready (this then waits until it is ready for events, POLLIN or POLLOUT).
+// False for a real error.
+bool try_again(int fd, short events) {
+  if (errno == EINTR) {
+    return true;
+  }
+  if (errno != EAGAIN && errno != EWOULDBLOCK) {
+    return false;
+  }
+  pollfd ready{fd, events, 0};
+  while (poll(&ready, 1, -1) < 0) {
+    if (errno != EINTR) {
+      return false;
+    }
+  }
+  return true;
+}
+
+// Writes n bytes to out_fd, all of them, across partial writes. False when it
+// cannot.
+bool write_all(const char* bytes, size_t n) {
+  while (n > 0) {
+    const ssize_t done = write(out_fd, bytes, n);
+    if (done > 0) {
+      bytes += done;
+      n -= static_cast<size_t>(done);
+    } else if (done == 0 || !try_again(out_fd, POLLOUT)) {
+      return false;
+    }
+  }
+  return true;
+}
+
+// Writes out the answers held, in one write on the descriptor when there is
+// one. After a failure nothing more is written.
+void flush_out() {
+  if (out_len > 0 && !out_failed) {
+    out_failed = out_fd >= 0 ? !write_all(out_buf.data(), out_len)
+                             : std::fwrite(out_buf.data(), 1, out_len, out) != out_len ||
+                                   std::fflush(out) != 0;
+  }
+  out_len = 0;
+}
+
+// Writes out the answers held, then reads into in_chunk what has arrived of
+// the input: one read on its descriptor, which waits for the first byte only
+// (tried again after a signal, or once a non-blocking descriptor is ready),
+// or an fread on a stream without one. Returns the number of bytes read; 0
+// at the end of the input or on a read error (in_failed is then set), after
+// which it reads nothing more: at a terminal, another read would wait for a
+// second end-of-file.
+size_t refill() {
+  flush_out();
+  if (in_ended) {
+    return 0;
+  }
+  size_t got = 0;
+  if (in_fd < 0) {
+    got = std::fread(in_chunk.data(), 1, in_chunk.size(), in);
+    in_failed = got == 0 && std::ferror(in) != 0;
+  } else {
+    ssize_t n = 0;
+    while ((n = read(in_fd, in_chunk.data(), in_chunk.size())) < 0 && try_again(in_fd, POLLIN)) {
+    }
+    got = n > 0 ? static_cast<size_t>(n) : 0;
+    in_failed = n < 0;
+  }
+  in_ended = got == 0;
+  return got;
+}
 
 // Appends n bytes to the line in line_buf. realloc, unlike a copy into a new
 // buffer, can move a large block by remapping its pages, so a line longer than
@@ -54,16 +134,16 @@ bool append_to_line(const char* bytes, size_t n) {
 
 // Reads the next line into s, without its line feed. A line that lies inside
 // one input chunk is viewed where it is; one that spans chunks is assembled in
-// line_buf. False at end of input, or when the input cannot be read (in_failed
-// is then set).
+// line_buf. Reads more input only while the line's line feed has not arrived.
+// False at end of input, or when the input cannot be read (in_failed is then
+// set).
 bool read_line() {
   line_len = 0;
   while (true) {
     if (in_pos == in_len) {
       in_pos = 0;
-      in_len = std::fread(in_chunk.data(), 1, in_chunk.size(), in);
+      in_len = refill();
       if (in_len == 0) {
-        in_failed = std::ferror(in) != 0;
         s = {line_buf, line_len};
         return line_len > 0 && !in_failed;  // a last line without a line feed
       }
@@ -86,13 +166,6 @@ bool read_line() {
       return true;
     }
   }
-}
-
-void flush_out() {
-  if (!out_failed && out_len > 0 && std::fwrite(out_buf.data(), 1, out_len, out) != out_len) {
-    out_failed = true;
-  }
-  out_len = 0;
 }
 
 // Prints k and a line feed.
@@ -122,8 +195,12 @@ int finish(int status) {
 int powers(std::FILE* input, std::FILE* output) {
   in = input;
   out = output;
+  in_fd = fileno(input);
+  out_fd = fileno(output);
   in_pos = in_len = line_len = out_len = 0;
-  in_failed = out_failed = false;
+  in_ended = in_failed = false;
+  // Whatever the caller left in output's buffer goes out before the answers.
+  out_failed = std::fflush(output) != 0;
   if (line_buf == nullptr) {
     line_buf = static_cast<char*>(std::malloc(line_capacity));
     if (line_buf == nullptr) {

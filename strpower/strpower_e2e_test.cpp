@@ -1,11 +1,13 @@
 // End-to-end tests whose inputs are generated: lines far longer than the start
-// buffer, prime lengths, lines that cross input chunks, and unwritable output.
+// buffer, prime lengths, lines that cross input chunks, unwritable output, and
+// runs as a coprocess whose input stays open.
 #include <gtest/gtest.h>
 
 #include <random>
 #include <string>
 #include <string_view>
 
+#include "coprocess.hpp"
 #include "run_program.hpp"
 
 namespace {
@@ -120,6 +122,103 @@ TEST(StrpowerEndToEnd, LineTooLongForTheMemoryEndsWithStatusOne) {
   EXPECT_EQ(run.status, 1);
   EXPECT_EQ(run.err, "");
   EXPECT_EQ(run.out, "2\n");
+}
+
+// Waits until the process sleeps (its state in /proc is neither running nor
+// in a disk wait) or has ended.
+void await_sleep(pid_t pid) {
+  const std::string stat_path = "/proc/" + std::to_string(pid) + "/stat";
+  for (char state = 'R'; state == 'R' || state == 'D';) {
+    const std::string stat = testsupport::slurp(stat_path);
+    state = stat.empty() ? 'Z' : stat[stat.rfind(')') + 2];
+  }
+}
+
+// Descriptors in non-blocking mode, which the program shares with whoever set
+// that mode, are waited on: input that has not arrived yet is not its end,
+// and a full output pipe is not a failed write.
+TEST(StrpowerEndToEnd, WaitsOnNonBlockingInputAndOutput) {
+  int in[2];
+  int out[2];
+  ASSERT_EQ(pipe(in), 0);
+  ASSERT_EQ(pipe(out), 0);
+  fcntl(in[0], F_SETFL, O_NONBLOCK);
+  fcntl(out[1], F_SETFL, O_NONBLOCK);
+  signal(SIGPIPE, SIG_IGN);  // a program that ended early fails the write instead
+  const pid_t pid = fork();
+  if (pid == 0) {
+    signal(SIGPIPE, SIG_DFL);
+    alarm(10);  // the deadlock limit
+    dup2(in[0], 0);
+    dup2(out[1], 1);
+    closefrom(3);
+    execl(PROGRAM_PATH, PROGRAM_PATH, static_cast<char*>(nullptr));
+    _exit(127);
+  }
+  close(in[0]);
+  close(out[1]);
+  // The input comes once the program, having found none, sleeps. Its 80,002
+  // bytes of answers are more than the output pipe holds, so it sleeps again
+  // with the output full before anything is read.
+  await_sleep(pid);
+  const std::string input = "abab\n" + std::string(40000, '\n');
+  EXPECT_EQ(write(in[1], input.data(), input.size()), static_cast<ssize_t>(input.size()));
+  await_sleep(pid);
+  close(in[1]);
+  std::string got;
+  char buf[1 << 16];
+  for (ssize_t n = 0; (n = read(out[0], buf, sizeof buf)) > 0;) {
+    got.append(buf, static_cast<size_t>(n));
+  }
+  close(out[0]);
+  int status = -1;
+  waitpid(pid, &status, 0);
+  EXPECT_EQ(status, 0);  // a wait status of 0: exited with 0
+  EXPECT_EQ(got.size(), 80002U);
+  EXPECT_TRUE(got == "2\n" + repeat("0\n", 40000));  // not printed whole: 80,002 bytes
+}
+
+// Sends lines as a coprocess would, awaiting each answer before the next
+// write: several lines in one write, and lines whose line feed comes in a
+// later write (each write holds the start of the next line, so the program
+// has read it before the answer it waits for comes back).
+void answers_each_line_once_its_line_feed_arrives(testsupport::Coprocess& p) {
+  EXPECT_TRUE(p.send("abab\n"));
+  EXPECT_EQ(p.reply(2), "2\n");
+  EXPECT_TRUE(p.send("xyz\n\naa\nab"));
+  EXPECT_EQ(p.reply(6), "1\n0\n2\n");
+  EXPECT_TRUE(p.send("ab\nxyzxy"));
+  EXPECT_EQ(p.reply(2), "2\n");
+  EXPECT_TRUE(p.send("z\n"));
+  EXPECT_EQ(p.reply(2), "2\n");
+}
+
+TEST(StrpowerCoprocess, OnPipesAnswersEachLineAndEndsAtTheStopLine) {
+  testsupport::Coprocess p(PROGRAM_PATH, false);
+  ASSERT_GT(p.pid(), 0);
+  answers_each_line_once_its_line_feed_arrives(p);
+  // The stop line ends the run with the input still open: the line after it
+  // is not answered, and nothing takes the input any more.
+  EXPECT_TRUE(p.send(".\naa\n"));
+  EXPECT_FALSE(p.send(std::string(1 << 20, 'a')));
+  const auto r = p.finish();
+  EXPECT_EQ(r.status, 0);
+  EXPECT_EQ(r.err, "");
+  EXPECT_EQ(r.out, "");
+}
+
+TEST(StrpowerCoprocess, AtATerminal) {
+  testsupport::Coprocess p(PROGRAM_PATH, true);
+  ASSERT_GT(p.pid(), 0);
+  answers_each_line_once_its_line_feed_arrives(p);
+  // A last line without a line feed: Ctrl-D (\x04) hands over "ab", and the
+  // end-of-file that finish types ends the input; a program that read once
+  // more would wait for a third.
+  EXPECT_TRUE(p.send("ab\x04"));
+  const auto r = p.finish();
+  EXPECT_EQ(r.status, 0);
+  EXPECT_EQ(r.err, "");
+  EXPECT_EQ(r.out, "1\n");
 }
 
 }  // namespace
