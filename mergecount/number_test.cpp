@@ -111,7 +111,7 @@ std::string adversarial(std::mt19937& rng) {
            digits_in_base(magnitude, 16, rng() % 2 == 0);
       break;
     case 4:
-      s += "0" + std::string(rng() % 3, '0') + digits_in_base(magnitude, 8, false);
+      s += std::string(1 + rng() % 3, '0') + digits_in_base(magnitude, 8, false);
       break;
     case 5:
       s += pick(rng, {"0x", "0X", "0xg", "0Xz", "0x ", "0x-1", "0xx1"});
