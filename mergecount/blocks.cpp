@@ -2,8 +2,12 @@
 
 #include "blocks.hpp"
 
+#include <poll.h>
+#include <unistd.h>
+
 #include <algorithm>
 #include <array>
+#include <cerrno>
 #include <charconv>
 #include <cstdint>
 #include <cstdio>
@@ -20,13 +24,44 @@ std::array<int32_t, capacity> sequence;   // the block's values when they fit
 std::vector<int32_t> long_block;          // a longer block's values, grown as they are read
 constexpr std::size_t long_step = 65536;  // values added to long_block per read
 
-std::array<char, 1 << 16> out_buf;  // output waiting to be written
+std::array<char, 1 << 16> out_buf;  // whole lines waiting to be written
 std::size_t out_len;
 bool out_failed;
 std::FILE* out;  // the stream counts are written to
+int out_fd;      // its descriptor, or -1 for a memory stream
 
+// Writes out_buf[0..out_len): straight to out_fd, in one write(2) unless the
+// descriptor takes less, or through stdio for a memory stream. Returns false
+// when the output could not be written.
+bool write_out() {
+  if (out_fd < 0) {
+    return std::fwrite(out_buf.data(), 1, out_len, out) == out_len && std::fflush(out) == 0;
+  }
+  const char* p = out_buf.data();
+  std::size_t left = out_len;
+  while (left > 0) {
+    const ssize_t put = write(out_fd, p, left);
+    if (put > 0) {
+      p += put;
+      left -= static_cast<std::size_t>(put);
+    } else if (put < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) {
+      // A descriptor in non-blocking mode that cannot take more yet.
+      pollfd ready{out_fd, POLLOUT, 0};
+      if (poll(&ready, 1, -1) < 0 && errno != EINTR) {
+        return false;
+      }
+    } else if (put == 0 || errno != EINTR) {
+      return false;
+    }
+  }
+  return true;
+}
+
+// Writes out the lines held. Called when the buffer is full, at the end, and
+// before every refill of the input, which may wait: so each count goes out
+// before the program waits for more input.
 void flush_out() {
-  if (!out_failed && out_len > 0 && std::fwrite(out_buf.data(), 1, out_len, out) != out_len) {
+  if (!out_failed && out_len > 0 && !write_out()) {
     out_failed = true;
   }
   out_len = 0;
@@ -79,12 +114,12 @@ int32_t* read_block() {
   return long_block.data();
 }
 
-// Writes what is left. Returns the exit status: status, or 1 when any output
-// could not be written.
+// Writes what is left. Returns the exit status: status, or 1 when the input
+// could not be read or any output could not be written.
 int finish(int status) {
   flush_out();
   long_block = std::vector<int32_t>();
-  if (std::fflush(out) != 0 || out_failed) {
+  if (std::fflush(out) != 0 || out_failed || read_failed()) {
     return 1;
   }
   return status;
@@ -93,10 +128,11 @@ int finish(int status) {
 }  // namespace
 
 int count_blocks(std::FILE* input, std::FILE* output) {
-  read_from(input);
   out = output;
+  out_fd = fileno(output);
   out_len = 0;
-  out_failed = false;
+  out_failed = std::fflush(output) != 0;  // what the caller left there goes first
+  read_from(input, flush_out);
 
   while (read_number(n) && n != 0) {
     if (n < 0) {

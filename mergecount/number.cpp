@@ -1,8 +1,12 @@
 #include "number.hpp"
 
+#include <poll.h>
+#include <unistd.h>
+
 #include <algorithm>
 #include <array>
 #include <bit>
+#include <cerrno>
 #include <cstring>
 
 namespace mergecount {
@@ -18,12 +22,44 @@ std::size_t pos = 0;
 std::size_t len = 0;
 uint64_t before_chunk = 0;  // bytes of the source that came before chunk[0]
 std::FILE* source = stdin;
+int source_fd = STDIN_FILENO;       // source's descriptor, or -1 for a memory stream
+void (*before_refill)() = nullptr;  // called before each refill
+bool source_ended = false;          // the source ended or failed: it is never read again
+bool source_failed = false;         // reading it failed
 
 constexpr uint64_t limit = uint64_t{1} << 31;  // magnitude past which a number clamps
 
 // The white space that "%i" skips, as isspace() in the C locale sees it.
 bool blank(unsigned char c) {
   return c == ' ' || (c >= '\t' && c <= '\r');
+}
+
+// Reads into chunk what has arrived, up to chunk_size bytes, waiting only
+// when nothing has. Returns how many bytes it read: 0 at the end of the
+// input, or when reading failed, which sets source_failed.
+std::size_t read_chunk() {
+  if (source_fd < 0) {
+    const std::size_t got = std::fread(chunk.data(), 1, chunk_size, source);
+    source_failed = got == 0 && std::ferror(source) != 0;
+    return got;
+  }
+  for (;;) {
+    const ssize_t got = read(source_fd, chunk.data(), chunk_size);
+    if (got >= 0) {
+      return static_cast<std::size_t>(got);
+    }
+    if (errno == EAGAIN || errno == EWOULDBLOCK) {
+      // A descriptor in non-blocking mode, with nothing there yet.
+      pollfd ready{source_fd, POLLIN, 0};
+      if (poll(&ready, 1, -1) < 0 && errno != EINTR) {
+        source_failed = true;
+        return 0;
+      }
+    } else if (errno != EINTR) {
+      source_failed = true;
+      return 0;
+    }
+  }
 }
 
 // Makes sure an unread byte is at pos; false at end of input.
@@ -33,7 +69,14 @@ bool fill() {
   }
   before_chunk += len;
   pos = 0;
-  len = std::fread(chunk.data(), 1, chunk_size, source);
+  len = 0;
+  if (!source_ended) {
+    if (before_refill != nullptr) {
+      before_refill();
+    }
+    len = read_chunk();
+    source_ended = len == 0;
+  }
   std::fill_n(chunk.begin() + static_cast<std::ptrdiff_t>(len), slack, '\0');
   return len > 0;
 }
@@ -235,8 +278,12 @@ inline const char* read_plain(const char* p, int32_t& value) {
 
 }  // namespace
 
-void read_from(std::FILE* in) {
+void read_from(std::FILE* in, void (*before_read)()) {
   source = in;
+  source_fd = fileno(in);
+  before_refill = before_read;
+  source_ended = false;
+  source_failed = false;
   pos = 0;
   len = 0;
   before_chunk = 0;
@@ -266,6 +313,10 @@ std::size_t read_numbers(int32_t* out, std::size_t count) {
   }
   pos = static_cast<std::size_t>(p - chunk.data());
   return count;
+}
+
+bool read_failed() {
+  return source_failed;
 }
 
 uint64_t consumed() {

@@ -7,10 +7,18 @@
 
 namespace mergecount {
 
-// read_from: accepts an open stream. Makes it the source of the reads that
-// follow, dropping whatever was buffered from the source before (standard
-// input until this is called).
-void read_from(std::FILE* in);
+// read_from: accepts an open stream and a function to call before each
+// refill, or nullptr. Makes the stream the source of the reads that follow,
+// dropping whatever was buffered from the source before (standard input
+// until this is called). A stream with a file descriptor is read with one
+// read(2) per refill, taking what has arrived, past stdio's own buffer; a
+// memory stream with fread. before_read is called before every refill, which
+// may wait for input: it should write out every answer the caller holds.
+void read_from(std::FILE* in, void (*before_read)() = nullptr);
+
+// read_failed: returns true once reading the source has failed (an error,
+// not its end); the reads then see the end of the input.
+bool read_failed();
 
 // read_number: reads the next number as the C library's "%i" does. Skips white
 // space (space, \t, \n, \v, \f, \r), takes an optional sign, then either "0x"
