@@ -11,6 +11,7 @@
 #include <charconv>
 #include <cstdint>
 #include <cstdio>
+#include <new>
 #include <vector>
 
 #include "merge.hpp"
@@ -21,8 +22,7 @@ namespace {
 
 int32_t n;                                // length of the current block
 std::array<int32_t, capacity> sequence;   // the block's values when they fit
-std::vector<int32_t> long_block;          // a longer block's values, grown as they are read
-constexpr std::size_t long_step = 65536;  // values added to long_block per read
+constexpr std::size_t long_step = 65536;  // values a longer block's storage grows by per read
 
 std::array<char, 1 << 16> out_buf;  // whole lines waiting to be written
 std::size_t out_len;
@@ -96,29 +96,28 @@ void print_count(int64_t r) {
 
 // Reads the n values of the current block, n > 0. Returns where they are, or
 // nullptr when the input runs out of numbers first. A block longer than
-// sequence goes to long_block, which grows only as its values arrive.
-int32_t* read_block() {
+// sequence goes to grown, empty before, which grows only as its values
+// arrive; std::bad_alloc when memory runs out first.
+int32_t* read_block(std::vector<int32_t>& grown) {
   const auto count = static_cast<std::size_t>(n);
   if (count <= sequence.size()) {
     return read_numbers(sequence.data(), count) == count ? sequence.data() : nullptr;
   }
-  long_block.clear();
-  while (long_block.size() < count) {
-    const std::size_t have = long_block.size();
+  while (grown.size() < count) {
+    const std::size_t have = grown.size();
     const std::size_t step = std::min(count - have, long_step);
-    long_block.resize(have + step);
-    if (read_numbers(long_block.data() + have, step) != step) {
+    grown.resize(have + step);
+    if (read_numbers(grown.data() + have, step) != step) {
       return nullptr;
     }
   }
-  return long_block.data();
+  return grown.data();
 }
 
 // Writes what is left. Returns the exit status: status, or 1 when the input
 // could not be read or any output could not be written.
 int finish(int status) {
   flush_out();
-  long_block = std::vector<int32_t>();
   if (std::fflush(out) != 0 || out_failed || read_failed()) {
     return 1;
   }
@@ -134,16 +133,23 @@ int count_blocks(std::FILE* input, std::FILE* output) {
   out_failed = std::fflush(output) != 0;  // what the caller left there goes first
   read_from(input, flush_out);
 
-  while (read_number(n) && n != 0) {
-    if (n < 0) {
-      print_count(0);  // a block with no values has no inversions
-      continue;
+  try {
+    while (read_number(n) && n != 0) {
+      if (n < 0) {
+        print_count(0);  // a block with no values has no inversions
+        continue;
+      }
+      // A longer block's storage lasts as long as the block, and getResult
+      // gives its grown merge buffer back: no memory is kept after it.
+      std::vector<int32_t> grown;
+      int32_t* values = read_block(grown);
+      if (values == nullptr) {
+        return finish(1);  // the block was cut short: no line for it
+      }
+      print_count(n == 1 ? 0 : getResult(values, 0, n));
     }
-    int32_t* values = read_block();
-    if (values == nullptr) {
-      return finish(1);  // the block was cut short: no line for it
-    }
-    print_count(n == 1 ? 0 : getResult(values, 0, n));
+  } catch (const std::bad_alloc&) {
+    return finish(1);  // no memory for the block's values or merge buffer: no line for it
   }
   return finish(0);
 }

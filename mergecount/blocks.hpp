@@ -10,8 +10,9 @@ namespace mergecount {
 // the end of input, and writes each block's inversion count to output, one
 // per line; a negative count gives 0. Each count is written before the input
 // is next read, so none waits for more input. Returns 0 at such an end, 1
-// when a block was cut short, the input could not be read or output could
-// not be written. Leaves output flushed and open; every call starts afresh.
+// when a block was cut short, the input could not be read, memory ran out
+// (that block prints nothing) or output could not be written. Leaves output
+// flushed and open; every call starts afresh.
 int count_blocks(std::FILE* input, std::FILE* output);
 
 }  // namespace mergecount

@@ -324,6 +324,7 @@ int64_t getResult(int32_t* arr, int32_t lo, int32_t hi) {
   if (src != a) {
     std::copy(src, src + len, a);
   }
+  wide_temp = std::vector<int32_t>();  // a grown buffer is given back
   return count;
 }
 
