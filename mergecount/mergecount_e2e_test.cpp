@@ -1,14 +1,17 @@
 // End-to-end tests whose inputs are generated: large blocks, counts printed
-// in two pieces, long blocks in a row against an independent count, and
-// unwritable output.
+// in two pieces, long blocks in a row against an independent count, memory
+// running out, unwritable output, and the program driven as a coprocess.
 #include <gtest/gtest.h>
 #include <sys/resource.h>
 
 #include <cstdint>
+#include <fstream>
 #include <random>
 #include <string>
+#include <utility>
 #include <vector>
 
+#include "coprocess.hpp"
 #include "fenwick_count.hpp"
 #include "run_program.hpp"
 
@@ -82,6 +85,36 @@ TEST(MergecountEndToEnd, LongBlocksInARowThenAShortOne) {
   EXPECT_EQ(run.out, want + "3\n");
 }
 
+TEST(MergecountEndToEnd, LongBlockWithoutItsLastValuePrintsNothing) {
+  const std::string block = descending_block(1000010);  // ends in "1 "
+  const auto run =
+      testsupport::run_program(PROGRAM_PATH, "3 3 2 1\n" + block.substr(0, block.size() - 2));
+  EXPECT_EQ(run.status, 1);
+  EXPECT_EQ(run.err, "");
+  EXPECT_EQ(run.out, "3\n");
+}
+
+TEST(MergecountEndToEnd, MemoryRunningOutKeepsTheAnswersBefore) {
+#if defined(__SANITIZE_ADDRESS__)
+  GTEST_SKIP() << "the address sanitizer needs more address space than the limits";
+#endif
+  // The program takes about 14 MiB of address space. A block of 2^22 values
+  // needs 24 MiB more while its storage doubles to 16 MiB, then 16 MiB more
+  // for the merge buffer: under 32 MiB the values do not fit, under 42 MiB
+  // the merge buffer does not.
+  std::string input = "3\n3 2 1\n4194304\n";
+  for (int k = 0; k < 4194304; ++k) {
+    input += "1 ";
+  }
+  input += "\n1 5\n";
+  for (const rlim_t mib : {32, 42}) {
+    const auto run = testsupport::run_program(PROGRAM_PATH, input, nullptr, mib << 20);
+    EXPECT_EQ(run.status, 1) << mib << " MiB";
+    EXPECT_EQ(run.err, "") << mib << " MiB";
+    EXPECT_EQ(run.out, "3\n") << mib << " MiB";
+  }
+}
+
 TEST(MergecountEndToEnd, HugeCountWithFewValuesEndsWithoutHugeStorage) {
   const auto run = testsupport::run_program(PROGRAM_PATH, "2 2 1\n2000000000 1 2 3\n");
   EXPECT_EQ(run.status, 1);
@@ -102,6 +135,74 @@ TEST(MergecountEndToEnd, UnwritableOutputAtSeveralSizesIsStatusOne) {
     EXPECT_EQ(run.status, 1) << bytes << " bytes of output";
     EXPECT_EQ(run.err, "") << bytes << " bytes of output";
   }
+}
+
+// Sends each piece of input in one write and waits for the answers it
+// completes before sending the next, then ends the input and expects `last`.
+void converse(bool on_terminal, const std::vector<std::pair<std::string, std::string>>& steps,
+              const std::string& last = "") {
+  testsupport::Coprocess program(PROGRAM_PATH, on_terminal);
+  for (const auto& [piece, answers] : steps) {
+    ASSERT_TRUE(program.send(piece)) << piece;
+    ASSERT_EQ(program.reply(answers.size()), answers) << "after " << piece;
+  }
+  const auto run = program.finish();
+  EXPECT_EQ(run.status, 0);
+  EXPECT_EQ(run.err, "");
+  EXPECT_EQ(run.out, last);
+}
+
+// Every piece but the last ends inside a number: after "0x", after a sign,
+// after a leading 0, between digits. The answer it completes arrives only
+// once the program has taken the piece and waits for the rest of it.
+TEST(MergecountCoprocess, AnswersEachBlockWhileTheNextArrivesInPieces) {
+  converse(false, {{"3\n3 2 1\n2\n40 0x", "3\n"},
+                   {"1f\n2\n-", "1\n"},
+                   {"5 -10\n2\n12 0", "1\n"},
+                   {"17\n-4\n2\n1", "0\n0\n"},
+                   {"2 9\n", "1\n"}});
+}
+
+// Ctrl-D after "1 5" hands those bytes over; the one typed at the start of a
+// line ends the input, which completes the block, and is read only once.
+TEST(MergecountCoprocess, AnswersEachLineTypedAtATerminal) {
+  converse(true, {{"3\n3 2 1\n", "3\n"}, {"2 0x10\n010\n", "1\n"}, {"1 5\x04", ""}}, "0\n");
+}
+
+long resident_kib(pid_t pid) {
+  std::ifstream status("/proc/" + std::to_string(pid) + "/status");
+  std::string field;
+  while (status >> field) {
+    if (field == "VmRSS:") {
+      long kib = -1;
+      status >> kib;
+      return kib;
+    }
+  }
+  return -1;
+}
+
+TEST(MergecountCoprocess, ALongBlockLeavesNoMemoryBehindWhileTheNextIsAwaited) {
+#if defined(__SANITIZE_ADDRESS__)
+  GTEST_SKIP() << "the address sanitizer holds freed memory back";
+#endif
+  testsupport::Coprocess program(PROGRAM_PATH, false);
+  ASSERT_TRUE(program.send("3\n3 2 1\n"));
+  ASSERT_EQ(program.reply(2), "3\n");
+  const long short_run = resident_kib(program.pid());
+  // 3,000,000 values, 2 1 2 1 ...: 12 MB of values, and as much of merge buffer.
+  const int64_t pairs = 1500000;
+  std::string block = std::to_string(2 * pairs) + "\n";
+  for (int64_t k = 0; k < pairs; ++k) {
+    block += "2 1 ";
+  }
+  ASSERT_TRUE(program.send(block));
+  const std::string want = std::to_string(pairs * (pairs + 1) / 2) + "\n";
+  ASSERT_EQ(program.reply(want.size()), want);
+  // The answer is out, so the program is waiting for the next block.
+  EXPECT_LT(resident_kib(program.pid()), short_run + 4096)
+      << "KiB resident after the first block: " << short_run;
+  EXPECT_EQ(program.finish().status, 0);
 }
 
 }  // namespace

@@ -1,13 +1,17 @@
 #include "number.hpp"
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <algorithm>
+#include <chrono>
 #include <cstdint>
 #include <cstdio>
 #include <limits>
 #include <random>
 #include <string>
+#include <thread>
 #include <vector>
 
 namespace {
@@ -271,6 +275,26 @@ TEST(ReadNumbers, StopsAtTheFirstFailedReadAndSaysHowManyItRead) {
   std::vector<int32_t> got(5, -1);
   EXPECT_EQ(mergecount::read_numbers(got.data(), got.size()), 3U);
   EXPECT_EQ(got, (std::vector<int32_t>{1, 2, 3, -1, -1}));
+  std::fclose(in);
+}
+
+TEST(ReadNumbers, WaitOnANonBlockingDescriptorForInputStillToCome) {
+  int ends[2];
+  ASSERT_EQ(pipe(ends), 0);
+  ASSERT_EQ(fcntl(ends[0], F_SETFL, O_NONBLOCK), 0);
+  std::FILE* in = fdopen(ends[0], "r");
+  ASSERT_NE(in, nullptr);
+  mergecount::read_from(in);
+  std::thread writer([&ends] {
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));  // the first read finds nothing
+    EXPECT_EQ(write(ends[1], "12 -7", 5), 5);
+    close(ends[1]);
+  });
+  std::vector<int32_t> got(3);
+  EXPECT_EQ(mergecount::read_numbers(got.data(), 3), 2U);
+  EXPECT_EQ(got, (std::vector<int32_t>{12, -7, 0}));
+  EXPECT_FALSE(mergecount::read_failed());
+  writer.join();
   std::fclose(in);
 }
 
