@@ -27,6 +27,7 @@ function(add_e2e_case prog name input expected)
       -DCLOSED=${E_CLOSED}
       -DINPUT_CLOSED=${E_INPUT_CLOSED}
       -DWORKDIR=${CMAKE_CURRENT_BINARY_DIR}/e2e/${name}
+      "-DEMULATOR=${FILTERS_EMULATOR}"
       -P ${FILTERS_RUN_CASE})
 endfunction()
 
