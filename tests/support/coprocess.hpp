@@ -16,7 +16,9 @@
 #include <cstdlib>
 #include <string>
 #include <string_view>
+#include <vector>
 
+#include "emulator.hpp"
 #include "run_program.hpp"
 
 namespace testsupport {
@@ -26,11 +28,12 @@ inline constexpr std::chrono::seconds deadlock_limit{10};
 
 class Coprocess {
  public:
-  // Starts exe with its stdin and stdout on two pipes or, with on_terminal,
-  // both on one new pseudo-terminal in its usual line-by-line mode with echo
-  // turned off; stderr goes to a temporary file. SIGPIPE is ignored in the
-  // caller (a write to a program that has ended fails instead) and left at
-  // its default in the program.
+  // Starts exe, through the build's emulator if it has one (program_command),
+  // with its stdin and stdout on two pipes or, with on_terminal, both on one
+  // new pseudo-terminal in its usual line-by-line mode with echo turned off;
+  // stderr goes to a temporary file. SIGPIPE is ignored in the caller (a
+  // write to a program that has ended fails instead) and left at its default
+  // in the program.
   Coprocess(const std::string& exe, bool on_terminal) : terminal_(on_terminal) {
     signal(SIGPIPE, SIG_IGN);
     err_path_ = temp_path("err");
@@ -62,6 +65,12 @@ class Coprocess {
       from_ = out_pipe[0];
       child_out = out_pipe[1];
     }
+    std::vector<std::string> command = program_command(exe);
+    std::vector<char*> argv;
+    for (std::string& word : command) {
+      argv.push_back(word.data());
+    }
+    argv.push_back(nullptr);
     pid_ = fork();
     if (pid_ == 0) {
       signal(SIGPIPE, SIG_DFL);
@@ -70,7 +79,7 @@ class Coprocess {
         _exit(126);
       }
       closefrom(3);
-      execl(exe.c_str(), exe.c_str(), static_cast<char*>(nullptr));
+      execv(argv[0], argv.data());
       _exit(127);
     }
     close(child_in);
