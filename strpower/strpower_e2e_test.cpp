@@ -155,7 +155,7 @@ TEST(StrpowerEndToEnd, WaitsOnNonBlockingInputAndOutput) {
     dup2(in[0], 0);
     dup2(out[1], 1);
     closefrom(3);
-    execl(PROGRAM_PATH, PROGRAM_PATH, static_cast<char*>(nullptr));
+    testsupport::exec_program(PROGRAM_PATH);
     _exit(127);
   }
   close(in[0]);

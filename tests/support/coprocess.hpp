@@ -16,7 +16,6 @@
 #include <cstdlib>
 #include <string>
 #include <string_view>
-#include <vector>
 
 #include "emulator.hpp"
 #include "run_program.hpp"
@@ -65,12 +64,6 @@ class Coprocess {
       from_ = out_pipe[0];
       child_out = out_pipe[1];
     }
-    std::vector<std::string> command = program_command(exe);
-    std::vector<char*> argv;
-    for (std::string& word : command) {
-      argv.push_back(word.data());
-    }
-    argv.push_back(nullptr);
     pid_ = fork();
     if (pid_ == 0) {
       signal(SIGPIPE, SIG_DFL);
@@ -79,7 +72,7 @@ class Coprocess {
         _exit(126);
       }
       closefrom(3);
-      execv(argv[0], argv.data());
+      exec_program(exe);
       _exit(127);
     }
     close(child_in);

@@ -13,7 +13,6 @@
 #include <iterator>
 #include <string>
 #include <string_view>
-#include <vector>
 
 #include "emulator.hpp"
 
@@ -66,12 +65,6 @@ inline Outcome run_program(const std::string& exe, std::string_view input,
     in.write(input.data(), static_cast<std::streamsize>(input.size()));
   }
   const std::string target = stdout_path != nullptr ? stdout_path : out_path;
-  std::vector<std::string> command = program_command(exe);
-  std::vector<char*> argv;
-  for (std::string& word : command) {
-    argv.push_back(word.data());
-  }
-  argv.push_back(nullptr);
   Outcome result;
   pid_t pid = fork();
   if (pid == 0) {
@@ -83,7 +76,7 @@ inline Outcome run_program(const std::string& exe, std::string_view input,
         dup2(err_fd, 2) < 0 || (address_limit > 0 && setrlimit(RLIMIT_AS, &limit) != 0)) {
       _exit(126);
     }
-    execv(argv[0], argv.data());
+    exec_program(exe);
     _exit(127);
   }
   int wstatus = 0;
