@@ -27,6 +27,7 @@ function(add_e2e_case prog name input expected)
       -DCLOSED=${E_CLOSED}
       -DINPUT_CLOSED=${E_INPUT_CLOSED}
       -DWORKDIR=${CMAKE_CURRENT_BINARY_DIR}/e2e/${name}
+      "-DEMULATOR=${FILTERS_EMULATOR}"
       -P ${FILTERS_RUN_CASE})
 endfunction()
 
@@ -44,9 +45,11 @@ endfunction()
 # add_program_tests(<program target> SOURCES <test sources> LIBS <libraries>)
 # Builds <program>_test from the sources with GoogleTest, PROGRAM_PATH naming
 # the built program for tests that run it, and declares the cases of the
-# folder's cases/, two whose output cannot be written (status 1): stdout on
-# /dev/full, and stdout closed, and two whose input cannot be read (status 1,
-# nothing printed): a folder as stdin, and stdin closed.
+# folder's cases/, the example (examples/input.txt, whose output.txt is what
+# the x86-64 build prints, so that every build must print the same bytes),
+# two whose output cannot be written (status 1): stdout on /dev/full, and
+# stdout closed, and two whose input cannot be read (status 1, nothing
+# printed): a folder as stdin, and stdin closed.
 function(add_program_tests prog)
   cmake_parse_arguments(T "" "" "SOURCES;LIBS" ${ARGN})
   add_executable(${prog}_test ${T_SOURCES})
@@ -56,6 +59,8 @@ function(add_program_tests prog)
   gtest_discover_tests(${prog}_test DISCOVERY_MODE PRE_TEST TEST_PREFIX ${prog}.)
 
   add_e2e_case_dir(${prog} ${CMAKE_CURRENT_SOURCE_DIR}/cases)
+  add_e2e_case(${prog} example ${CMAKE_CURRENT_SOURCE_DIR}/examples/input.txt
+               ${CMAKE_CURRENT_SOURCE_DIR}/examples/output.txt)
   add_e2e_case(${prog} devfull ${CMAKE_CURRENT_SOURCE_DIR}/examples/input.txt none
                STATUS 1 DEVFULL)
   add_e2e_case(${prog} closed_stdout ${CMAKE_CURRENT_SOURCE_DIR}/examples/input.txt none

@@ -1,6 +1,7 @@
 # Runs one end-to-end case; called by CTest through add_e2e_case.
 # Inputs: PROGRAM, INPUT, EXPECTED, STATUS, STATUS_FILE, DEVFULL, CLOSED,
-# INPUT_CLOSED, WORKDIR.
+# INPUT_CLOSED, WORKDIR, and EMULATOR, the words of the command that starts
+# PROGRAM (empty: none).
 # A STATUS_FILE that exists overrides STATUS; it is read when the case runs.
 if(STATUS_FILE AND EXISTS ${STATUS_FILE})
   file(STRINGS ${STATUS_FILE} STATUS LIMIT_COUNT 1)
@@ -11,13 +12,14 @@ set(err ${WORKDIR}/stderr)
 if(DEVFULL OR CLOSED)
   set(out /dev/full)
 endif()
-set(command ${PROGRAM})
+separate_arguments(command UNIX_COMMAND "${EMULATOR}")
+list(APPEND command ${PROGRAM})
 if(CLOSED)
   # The program starts with no standard output at all.
-  set(command sh -c "exec \"$0\" >&-" ${PROGRAM})
+  set(command sh -c "exec \"$@\" >&-" sh ${command})
 elseif(INPUT_CLOSED)
   # The program starts with no standard input at all.
-  set(command sh -c "exec \"$0\" <&-" ${PROGRAM})
+  set(command sh -c "exec \"$@\" <&-" sh ${command})
 endif()
 
 execute_process(COMMAND ${command}

@@ -53,38 +53,33 @@ inline void step_from_front(const int32_t*& left, const int32_t*& right, int32_t
   left += take_right ^ 1U;
 }
 
-// Places the larger of the two back heads (the right one on equality) and
-// moves that head back.
-inline void step_from_back(const int32_t*& left, const int32_t*& right, int32_t* out) {
-  const int32_t a = *left;
-  const int32_t b = *right;
+// Places the larger of the values just before the back heads left_end and
+// right_end (the right one on equality) and moves that head back. A back
+// head points one past the value it offers, so that it stays inside its run
+// (or at its start) even once every value of the run is placed.
+inline void step_from_back(const int32_t*& left_end, const int32_t*& right_end, int32_t* out) {
+  const int32_t a = left_end[-1];
+  const int32_t b = right_end[-1];
   const std::size_t take_left = static_cast<std::size_t>(a > b);
   *out = std::max(a, b);
-  left -= take_left;
-  right -= take_left ^ 1U;
+  left_end -= take_left;
+  right_end -= take_left ^ 1U;
 }
 
-inline uint64_t address(const int32_t* p) {
-  return reinterpret_cast<uintptr_t>(p);
-}
-
-// Inversions found by a two-ended merge of the runs left_run[0..nl) and
-// right_run[0..) that took the same number of steps from the front and from
-// the back, given where the heads left, right and left_back stopped and
-// index_sum, the sum over the steps of (left values placed from the back so
-// far) - (left values placed from the front so far).
+// Inversions found by a two-ended merge of a left run of nl values with a
+// right run that took the same number of steps from the front and from the
+// back, given how many left values the front placed (left_front), how many
+// right values it placed (right_front), how many left values the back placed
+// (left_from_back), and index_sum, the sum over the steps of (left values
+// placed from the back so far) - (left values placed from the front so far).
 //
 // Every placed right value counts the left values greater than it: from the
 // front, the left values not yet placed from the front (nl - i); from the
 // back, the left values already placed from the back (ia). The front's left
 // steps saw i = 0, 1, ..., and the back's left steps ia = 0, 1, ..., so those
 // sums drop out in closed form and the loop only has to add up indexes.
-int64_t two_ended_count(const int32_t* left_run, std::ptrdiff_t nl, const int32_t* right_run,
-                        const int32_t* left, const int32_t* right, const int32_t* left_back,
+int64_t two_ended_count(int64_t nl, int64_t left_front, int64_t right_front, int64_t left_from_back,
                         int64_t index_sum) {
-  const int64_t left_front = left - left_run;
-  const int64_t right_front = right - right_run;
-  const int64_t left_from_back = (left_run + nl - 1) - left_back;
   return right_front * nl + left_front * (left_front - 1) / 2 -
          left_from_back * (left_from_back - 1) / 2 + index_sum;
 }
@@ -98,29 +93,32 @@ struct Merge {
   std::ptrdiff_t nr;
   const int32_t* left;  // the front heads
   const int32_t* right;
-  const int32_t* left_back;  // the back heads
-  const int32_t* right_back;
+  const int32_t* left_end;  // the back heads, one past the values they offer
+  const int32_t* right_end;
   int32_t* out;  // where the front and the back place next
   int32_t* out_back;
   std::ptrdiff_t steps = 0;  // steps taken from each end
-  uint64_t heads = 0;        // sum of the two left heads' addresses over them
+  int64_t spans = 0;         // sum over them of right_end - left
 };
 
 Merge start_merge(const int32_t* left_run, std::ptrdiff_t nl, const int32_t* right_run,
                   std::ptrdiff_t nr, int32_t* out_run) {
-  return {left_run,          nl,
-          right_run,         nr,
-          left_run,          right_run,
-          left_run + nl - 1, right_run + nr - 1,
-          out_run,           out_run + nl + nr - 1};
+  return {left_run,      nl,
+          right_run,     nr,
+          left_run,      right_run,
+          left_run + nl, right_run + nr,
+          out_run,       out_run + nl + nr - 1};
 }
 
-// One step from each end. Summing the left heads' addresses gives index_sum
-// with one add per step instead of keeping both indexes.
+// One step from each end. Before step k (from 0), the span right_end - left
+// from the front's left head to the back's right head is its first length
+// less k, plus (left values placed from the back) - (left values placed from
+// the front), so adding up the spans gives index_sum with one subtraction
+// and one add per step.
 inline void step_both_ends(Merge& m) {
-  m.heads += address(m.left) + address(m.left_back);
+  m.spans += m.right_end - m.left;
   step_from_front(m.left, m.right, m.out++);
-  step_from_back(m.left_back, m.right_back, m.out_back--);
+  step_from_back(m.left_end, m.right_end, m.out_back--);
 }
 
 // Finishes a merge: steps from both ends up to min(nl, nr) in all, which
@@ -131,22 +129,25 @@ int64_t finish_merge(Merge m) {
   for (; m.steps < steps; ++m.steps) {
     step_both_ends(m);
   }
-  const uint64_t start =
-      static_cast<uint64_t>(steps) * (address(m.left_run) + address(m.left_run + m.nl - 1));
-  int64_t count = two_ended_count(m.left_run, m.nl, m.right_run, m.left, m.right, m.left_back,
-                                  static_cast<int64_t>(start - m.heads) / 4);
-  const int32_t* const left_end = m.left_run + m.nl;
-  while (m.left <= m.left_back && m.right <= m.right_back) {
+  const int32_t* const run_end = m.left_run + m.nl;
+  const int64_t s = steps;
+  const int64_t first_span = (m.right_run + m.nr) - m.left_run;
+  const int64_t index_sum = m.spans - s * first_span + s * (s - 1) / 2;
+  int64_t count = two_ended_count(m.nl, m.left - m.left_run, m.right - m.right_run,
+                                  run_end - m.left_end, index_sum);
+  while (m.left < m.left_end && m.right < m.right_end) {
     if (*m.left <= *m.right) {
       *m.out++ = *m.left++;
     } else {
-      count += left_end - m.left;
+      count += run_end - m.left;
       *m.out++ = *m.right++;
     }
   }
-  count += (left_end - m.left) * (m.right_back + 1 - m.right);
-  m.out = std::copy(m.left, m.left_back + 1, m.out);
-  std::copy(m.right, m.right_back + 1, m.out);
+  // Right values left over are less than every left value the front has not
+  // placed.
+  count += int64_t{run_end - m.left} * (m.right_end - m.right);
+  m.out = std::copy(m.left, m.left_end, m.out);
+  std::copy(m.right, m.right_end, m.out);
   return count;
 }
 
@@ -203,44 +204,44 @@ int64_t merge(const int32_t* src, int32_t* dst, std::ptrdiff_t nl, std::ptrdiff_
   }
   return merge_both(start_merge(left, i, right, j, dst),
                     start_merge(left + i, nl - i, right + j, nr - j, dst + h)) +
-         (nl - i) * j;
+         int64_t{nl - i} * j;
 }
 
 // Merges two pairs of sorted runs of width w at once, src[0..w) with
 // src[w..2w) and src[2w..3w) with src[3w..4w), into dst[0..4w); the four
 // independent ends keep the processor busy. Returns the inversions between
 // the runs of each pair. The same as merge_both on two Merges, but equal
-// widths let the four ends share one output offset and one address sum,
-// which keeps them all in registers: 1.3 ms less of 21 on 1,000,000 random
-// values.
+// widths let the four ends share one output offset and one sum of spans,
+// which keeps them all in registers. On a whole run over 1,000,000 random
+// values it saves 7% of the time and 5% of the instructions (callgrind).
 int64_t merge_twice(const int32_t* src, int32_t* dst, std::ptrdiff_t w) {
   const int32_t* left = src;
   const int32_t* right = src + w;
-  const int32_t* left_back = src + w - 1;
-  const int32_t* right_back = src + 2 * w - 1;
+  const int32_t* left_end = src + w;
+  const int32_t* right_end = src + 2 * w;
   const int32_t* left2 = src + 2 * w;
   const int32_t* right2 = src + 3 * w;
-  const int32_t* left_back2 = src + 3 * w - 1;
-  const int32_t* right_back2 = src + 4 * w - 1;
+  const int32_t* left_end2 = src + 3 * w;
+  const int32_t* right_end2 = src + 4 * w;
   int32_t* out = dst;
   int32_t* out_back = dst + 2 * w - 1;
-  uint64_t heads = 0;
+  int64_t spans = 0;
   for (std::ptrdiff_t k = 0; k < w; ++k) {
-    heads += address(left) + address(left_back) + address(left2) + address(left_back2);
+    spans += (right_end - left) + (right_end2 - left2);
     step_from_front(left, right, out);
-    step_from_back(left_back, right_back, out_back);
+    step_from_back(left_end, right_end, out_back);
     step_from_front(left2, right2, out + 2 * w);
-    step_from_back(left_back2, right_back2, out_back + 2 * w);
+    step_from_back(left_end2, right_end2, out_back + 2 * w);
     ++out;
     --out_back;
   }
-  const uint64_t start =
-      static_cast<uint64_t>(w) *
-      (address(src) + address(src + w - 1) + address(src + 2 * w) + address(src + 3 * w - 1));
-  // The index sums of both merges come out of one address sum together.
-  const auto index_sum = static_cast<int64_t>(start - heads) / 4;
-  return two_ended_count(src, w, src + w, left, right, left_back, index_sum) +
-         two_ended_count(src + 2 * w, w, src + 3 * w, left2, right2, left_back2, 0);
+  // Before step k each span is 2w - k plus that merge's term of index_sum
+  // (see step_both_ends), so the index sums of both merges together are the
+  // sum of the spans less 4w * w - w * (w - 1).
+  const int64_t index_sum = spans - 3 * int64_t{w} * w - w;
+  return two_ended_count(w, left - src, right - (src + w), (src + w) - left_end, index_sum) +
+         two_ended_count(w, left2 - (src + 2 * w), right2 - (src + 3 * w),
+                         (src + 3 * w) - left_end2, 0);
 }
 
 // The merge buffer for a range of len values.

@@ -8,6 +8,8 @@
 #include <random>
 #include <vector>
 
+#include "fenwick_count.hpp"
+
 namespace {
 
 using mergecount::getResult;
@@ -103,6 +105,38 @@ TEST(GetResult, OrderedShapesHaveKnownCounts) {
   EXPECT_TRUE(std::is_sorted(descending.begin(), descending.end()));
   EXPECT_EQ(getResult(ascending.data(), 0, n), 0);
   EXPECT_EQ(getResult(equal.data(), 0, n), 0);
+}
+
+TEST(GetResult, LongBlocksCountPastThirtyTwoBits) {
+  std::mt19937 rng(12);
+  // Random values: about 10^10 inversions, and the cut of the last merge
+  // adds a product of run lengths past 2^31.
+  std::vector<int32_t> random(200000);
+  for (int32_t& x : random) {
+    x = draw(rng, 2);
+  }
+  // Two halves of 2^18 values, each shuffled, whose last merge is cut after
+  // the lowest 2^18 values. In the second part the back then places the
+  // 2^16 highest values, all left ones, and leaves 2^17 right values, each
+  // less than all of those: a product of 2^33.
+  const int32_t half = 1 << 18;
+  std::vector<int32_t> left;
+  std::vector<int32_t> right;
+  for (int32_t v = 0; v < 2 * half; ++v) {
+    const bool is_left = v < half ? v % 4 != 0 : v >= half + 3 * half / 4;
+    (is_left ? left : right).push_back(v);
+  }
+  std::shuffle(left.begin(), left.end(), rng);
+  std::shuffle(right.begin(), right.end(), rng);
+  left.insert(left.end(), right.begin(), right.end());
+  for (std::vector<int32_t>* v : {&random, &left}) {
+    const auto n = static_cast<int32_t>(v->size());
+    const int64_t want = testsupport::fenwick_count(*v);
+    ASSERT_GT(want, int64_t{1} << 32);
+    const std::vector<int32_t> want_after = expected_after(*v, 0, n);
+    EXPECT_EQ(getResult(v->data(), 0, n), want) << n << " values";
+    EXPECT_EQ(*v, want_after) << n << " values";
+  }
 }
 
 TEST(GetResult, SmallBlocksOfTheTable) {

@@ -167,9 +167,18 @@ bool read_any(int32_t& value) {
   return true;
 }
 
+// The 8 bytes at p as one word, the first in the lowest byte, on a machine of
+// either byte order: a plain load where that is the native order, and on a
+// big-endian machine the same load with its bytes reversed (which g++ makes a
+// single byte-reversing load).
 uint64_t load8(const char* p) {
   uint64_t x = 0;
   std::memcpy(&x, p, sizeof x);
+  if constexpr (std::endian::native == std::endian::big) {
+    x = (x << 32) | (x >> 32);
+    x = ((x & 0x0000ffff0000ffff) << 16) | ((x >> 16) & 0x0000ffff0000ffff);
+    x = ((x & 0x00ff00ff00ff00ff) << 8) | ((x >> 8) & 0x00ff00ff00ff00ff);
+  }
   return x;
 }
 

@@ -39,17 +39,30 @@ bool blank(char c) {
 
 // Eight bytes at once: digits are read eight at a time rather than one, which
 // cut the time to read 1,000,000 random 32-bit values from 19 to 13 ms.
-static_assert(std::endian::native == std::endian::little, "bytes are loaded little-end first");
 constexpr uint64_t each_byte(uint8_t b) {
   return b * uint64_t{0x0101010101010101};
 }
 constexpr std::array<uint64_t, 9> power_of_ten = {
     1, 10, 100, 1'000, 10'000, 100'000, 1'000'000, 10'000'000, 100'000'000};
 
+// The eight bytes at s as one word, the first in the lowest byte, on a machine
+// of either byte order: a plain load where that is the native order, and on a
+// big-endian machine the same load with its bytes reversed (which g++ makes a
+// single byte-reversing load).
+uint64_t load8(const char* s) {
+  uint64_t word = 0;
+  std::memcpy(&word, s, sizeof word);
+  if constexpr (std::endian::native == std::endian::big) {
+    word = (word << 32) | (word >> 32);
+    word = ((word & 0x0000FFFF0000FFFF) << 16) | ((word >> 16) & 0x0000FFFF0000FFFF);
+    word = ((word & 0x00FF00FF00FF00FF) << 8) | ((word >> 8) & 0x00FF00FF00FF00FF);
+  }
+  return word;
+}
+
 // The number of decimal digits, 0 to 8, that start the eight bytes at s.
 int digit_run(const char* s) {
-  uint64_t word = 0;
-  std::memcpy(&word, s, 8);
+  const uint64_t word = load8(s);
   // A byte is a digit when its high half is 3 and adding 6 keeps it so. Sums
   // carry only out of bytes that are not digits, into bytes after them, so
   // the first byte flagged is the first byte that is not a digit.
@@ -60,8 +73,7 @@ int digit_run(const char* s) {
 
 // The value of the run decimal digits, 1 to 8, at s.
 uint64_t digits_value(const char* s, int run) {
-  uint64_t word = 0;
-  std::memcpy(&word, s, 8);
+  uint64_t word = load8(s);
   // Digit values, the first in the lowest byte; shifting the bytes after the
   // run out leaves zeros in front, and pairs, quads and octets are combined.
   word = (word - each_byte(0x30)) << (64 - 8 * run);

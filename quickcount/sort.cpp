@@ -37,7 +37,7 @@ void small_sort(const int32_t* from, int32_t* to, ptrdiff_t n) {
     for (ptrdiff_t j = i + 1; j < n; ++j) {
       less_after += v[static_cast<size_t>(j)] < x ? 1 : 0;
     }
-    pairs += i - not_greater_before;
+    pairs += i - static_cast<ptrdiff_t>(not_greater_before);
     to[not_greater_before + less_after] = x;
   }
   count += pairs;
@@ -152,8 +152,10 @@ ptrdiff_t split_less(int32_t* from, int32_t* to, ptrdiff_t n, ptrdiff_t middle, 
   split_stretch(from, to, middle, n, pivot, less, less_before);
   // less_before is the smaller-smaller pairs plus the pairs of a smaller
   // value before one not smaller: one addition per value, not a masked one.
-  const int64_t in_order = less_before - less * (less - 1) / 2;
-  count += less * (n - less) - in_order;
+  // Products of lengths are taken in 64 bits, which ptrdiff_t need not have.
+  const int64_t smaller = less;
+  const int64_t in_order = less_before - smaller * (smaller - 1) / 2;
+  count += smaller * (n - smaller) - in_order;
   return less;
 }
 

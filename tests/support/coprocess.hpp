@@ -17,6 +17,7 @@
 #include <string>
 #include <string_view>
 
+#include "emulator.hpp"
 #include "run_program.hpp"
 
 namespace testsupport {
@@ -26,11 +27,12 @@ inline constexpr std::chrono::seconds deadlock_limit{10};
 
 class Coprocess {
  public:
-  // Starts exe with its stdin and stdout on two pipes or, with on_terminal,
-  // both on one new pseudo-terminal in its usual line-by-line mode with echo
-  // turned off; stderr goes to a temporary file. SIGPIPE is ignored in the
-  // caller (a write to a program that has ended fails instead) and left at
-  // its default in the program.
+  // Starts exe, through the build's emulator if it has one (program_command),
+  // with its stdin and stdout on two pipes or, with on_terminal, both on one
+  // new pseudo-terminal in its usual line-by-line mode with echo turned off;
+  // stderr goes to a temporary file. SIGPIPE is ignored in the caller (a
+  // write to a program that has ended fails instead) and left at its default
+  // in the program.
   Coprocess(const std::string& exe, bool on_terminal) : terminal_(on_terminal) {
     signal(SIGPIPE, SIG_IGN);
     err_path_ = temp_path("err");
@@ -70,7 +72,7 @@ class Coprocess {
         _exit(126);
       }
       closefrom(3);
-      execl(exe.c_str(), exe.c_str(), static_cast<char*>(nullptr));
+      exec_program(exe);
       _exit(127);
     }
     close(child_in);

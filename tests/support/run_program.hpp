@@ -14,6 +14,8 @@
 #include <string>
 #include <string_view>
 
+#include "emulator.hpp"
+
 namespace testsupport {
 
 struct Outcome {
@@ -46,11 +48,13 @@ inline std::string slurp(const std::string& path) {
   return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
 }
 
-// run_program: runs exe with `input` on stdin. stdout goes to a temporary file
+// run_program: runs exe, through the build's emulator if it has one
+// (program_command), with `input` on stdin. stdout goes to a temporary file
 // that is read back, or to `stdout_path` (such as /dev/full) when given, in
 // which case Outcome::out stays empty. With an address_limit in bytes, the
 // program's address space is limited to it (the sanitizers reserve far more,
-// so callers skip such runs under them). Leaves no temporary file behind.
+// and an emulator does not hold the program to it, so callers skip such runs
+// under either). Leaves no temporary file behind.
 inline Outcome run_program(const std::string& exe, std::string_view input,
                            const char* stdout_path = nullptr, rlim_t address_limit = 0) {
   std::string in_path = temp_path("in");
@@ -72,7 +76,7 @@ inline Outcome run_program(const std::string& exe, std::string_view input,
         dup2(err_fd, 2) < 0 || (address_limit > 0 && setrlimit(RLIMIT_AS, &limit) != 0)) {
       _exit(126);
     }
-    execl(exe.c_str(), exe.c_str(), static_cast<char*>(nullptr));
+    exec_program(exe);
     _exit(127);
   }
   int wstatus = 0;
