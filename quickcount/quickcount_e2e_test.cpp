@@ -3,13 +3,10 @@
 // with few values and a block too long for the memory under a small
 // address-space limit, and unwritable output; and the program driven a block
 // at a time, as a coprocess and at a terminal.
-#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/resource.h>
-#include <unistd.h>
 
 #include <chrono>
-#include <csignal>
 #include <cstdio>
 #include <random>
 #include <string>
@@ -146,42 +143,13 @@ TEST(QuickcountEndToEnd, BlockTooLongForTheMemoryKeepsTheCountsBefore) {
 // stdin in non-blocking mode, as a shell may leave it: an empty pipe is
 // waited on, not taken for the end of input.
 TEST(QuickcountEndToEnd, NonBlockingInputIsWaitedOn) {
-  signal(SIGPIPE, SIG_IGN);
-  int in[2];
-  int out[2];
-  ASSERT_EQ(pipe(in), 0);
-  ASSERT_EQ(pipe(out), 0);
-  fcntl(in[0], F_SETFL, O_NONBLOCK);
-  const pid_t pid = fork();
-  if (pid == 0) {
-    alarm(10);  // the deadlock limit
-    dup2(in[0], 0);
-    dup2(out[1], 1);
-    closefrom(3);
-    signal(SIGPIPE, SIG_DFL);
-    testsupport::exec_program(PROGRAM_PATH);
-    _exit(127);
-  }
-  close(in[0]);
-  close(out[1]);
-  // The input comes once the program, having found none, sleeps (or ended).
-  const std::string stat_path = "/proc/" + std::to_string(pid) + "/stat";
-  for (char state = 'R'; state == 'R' || state == 'D';) {
-    const std::string stat = testsupport::slurp(stat_path);
-    state = stat.empty() ? 'Z' : stat[stat.rfind(')') + 2];
-  }
-  EXPECT_EQ(write(in[1], "2 2 1\n3 3 2 1\n", 14), 14);
-  close(in[1]);
-  std::string got;
-  char buf[16];
-  for (ssize_t n = 0; (n = read(out[0], buf, sizeof buf)) > 0;) {
-    got.append(buf, static_cast<size_t>(n));
-  }
-  close(out[0]);
-  int status = -1;
-  waitpid(pid, &status, 0);
-  EXPECT_EQ(got, "1\n3\n");
-  EXPECT_EQ(status, 0);  // a wait status of 0: exited with 0
+  testsupport::Coprocess program(PROGRAM_PATH, false, true);
+  program.await_sleep();  // having found no input
+  ASSERT_TRUE(program.send("2 2 1\n3 3 2 1\n"));
+  const auto run = program.finish();
+  EXPECT_EQ(run.status, 0);
+  EXPECT_EQ(run.err, "");
+  EXPECT_EQ(run.out, "1\n3\n");
 }
 
 TEST(QuickcountCoprocess, EachCountComesAsSoonAsItsBlockIsComplete) {

@@ -127,58 +127,22 @@ TEST(StrpowerEndToEnd, LineTooLongForTheMemoryEndsWithStatusOne) {
   EXPECT_EQ(run.out, "2\n");
 }
 
-// Waits until the process sleeps (its state in /proc is neither running nor
-// in a disk wait) or has ended.
-void await_sleep(pid_t pid) {
-  const std::string stat_path = "/proc/" + std::to_string(pid) + "/stat";
-  for (char state = 'R'; state == 'R' || state == 'D';) {
-    const std::string stat = testsupport::slurp(stat_path);
-    state = stat.empty() ? 'Z' : stat[stat.rfind(')') + 2];
-  }
-}
-
 // Descriptors in non-blocking mode, which the program shares with whoever set
 // that mode, are waited on: input that has not arrived yet is not its end,
 // and a full output pipe is not a failed write.
 TEST(StrpowerEndToEnd, WaitsOnNonBlockingInputAndOutput) {
-  int in[2];
-  int out[2];
-  ASSERT_EQ(pipe(in), 0);
-  ASSERT_EQ(pipe(out), 0);
-  fcntl(in[0], F_SETFL, O_NONBLOCK);
-  fcntl(out[1], F_SETFL, O_NONBLOCK);
-  signal(SIGPIPE, SIG_IGN);  // a program that ended early fails the write instead
-  const pid_t pid = fork();
-  if (pid == 0) {
-    signal(SIGPIPE, SIG_DFL);
-    alarm(10);  // the deadlock limit
-    dup2(in[0], 0);
-    dup2(out[1], 1);
-    closefrom(3);
-    testsupport::exec_program(PROGRAM_PATH);
-    _exit(127);
-  }
-  close(in[0]);
-  close(out[1]);
+  testsupport::Coprocess program(PROGRAM_PATH, false, true);
   // The input comes once the program, having found none, sleeps. Its 80,002
   // bytes of answers are more than the output pipe holds, so it sleeps again
   // with the output full before anything is read.
-  await_sleep(pid);
-  const std::string input = "abab\n" + std::string(40000, '\n');
-  EXPECT_EQ(write(in[1], input.data(), input.size()), static_cast<ssize_t>(input.size()));
-  await_sleep(pid);
-  close(in[1]);
-  std::string got;
-  char buf[1 << 16];
-  for (ssize_t n = 0; (n = read(out[0], buf, sizeof buf)) > 0;) {
-    got.append(buf, static_cast<size_t>(n));
-  }
-  close(out[0]);
-  int status = -1;
-  waitpid(pid, &status, 0);
-  EXPECT_EQ(status, 0);  // a wait status of 0: exited with 0
-  EXPECT_EQ(got.size(), 80002U);
-  EXPECT_TRUE(got == "2\n" + repeat("0\n", 40000));  // not printed whole: 80,002 bytes
+  program.await_sleep();
+  ASSERT_TRUE(program.send("abab\n" + std::string(40000, '\n')));
+  program.await_sleep();
+  EXPECT_TRUE(program.reply(80002) == "2\n" + repeat("0\n", 40000));  // not printed whole
+  const auto run = program.finish();
+  EXPECT_EQ(run.status, 0);
+  EXPECT_EQ(run.err, "");
+  EXPECT_EQ(run.out, "");
 }
 
 // Sends lines as a coprocess would, awaiting each answer before the next

@@ -3,12 +3,7 @@
 // independent computation, the count's reading, unwritable output, memory,
 // and the program driven one query at a time as a coprocess and at a
 // terminal.
-#include <fcntl.h>
 #include <gtest/gtest.h>
-#include <poll.h>
-#include <signal.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <cstdio>
@@ -263,50 +258,24 @@ TEST(ZoneclockEndToEnd, TokenTooLongForTheMemoryKeepsTheAnswersBefore) {
 // the mode, are waited on: input that has not arrived yet is not its end, and
 // a full output pipe is not a failed write.
 TEST(ZoneclockEndToEnd, WaitsOnNonBlockingInputAndOutput) {
-  int in[2];
-  int out[2];
-  ASSERT_EQ(pipe(in), 0);
-  ASSERT_EQ(pipe(out), 0);
-  ASSERT_EQ(fcntl(in[0], F_SETFL, O_NONBLOCK), 0);
-  ASSERT_EQ(fcntl(out[1], F_SETFL, O_NONBLOCK), 0);
-  const pid_t pid = fork();
-  if (pid == 0) {
-    if (dup2(in[0], 0) < 0 || dup2(out[1], 1) < 0) {
-      _exit(126);
-    }
-    closefrom(3);
-    testsupport::exec_program(PROGRAM_PATH);
-    _exit(127);
-  }
-  signal(SIGPIPE, SIG_IGN);  // here only: a program that ended early fails the write
-  close(in[0]);
-  close(out[1]);
+  testsupport::Coprocess program(PROGRAM_PATH, false, true);
   // 45,005 bytes in, which the input pipe holds whole, and 145,000 out, more
-  // than the output pipe holds. The pauses let the program find its input
-  // empty and then its output full; what it prints does not depend on them.
+  // than the output pipe holds: the program finds its input empty, then its
+  // output full, and sleeps each time.
   std::string input = "5000\n";
   std::string want;
   for (int q = 0; q < 5000; ++q) {
     input += "noon Q Z\n";
     want += "oops:  <<<Q>>>\noops:  Z\nnoon\n";
   }
-  usleep(50000);
-  EXPECT_EQ(write(in[1], input.data(), input.size()), static_cast<ssize_t>(input.size()));
-  usleep(50000);
-  std::string got;
-  char buf[1 << 16];
-  pollfd ready{out[0], POLLIN, 0};
-  ssize_t n = 0;
-  while (poll(&ready, 1, 10000) > 0 && (n = read(out[0], buf, sizeof buf)) > 0) {
-    got.append(buf, static_cast<size_t>(n));
-  }
-  close(in[1]);  // a program still waiting now sees the end of its input
-  close(out[0]);
-  int wstatus = 0;
-  ASSERT_EQ(waitpid(pid, &wstatus, 0), pid);
-  EXPECT_TRUE(WIFEXITED(wstatus) && WEXITSTATUS(wstatus) == 0);
-  EXPECT_EQ(got.size(), want.size());
-  EXPECT_TRUE(got == want);  // not printed whole: 145,000 bytes
+  program.await_sleep();
+  ASSERT_TRUE(program.send(input));
+  program.await_sleep();
+  EXPECT_TRUE(program.reply(want.size()) == want);  // not printed whole: 145,000 bytes
+  const auto run = program.finish();
+  EXPECT_EQ(run.status, 0);
+  EXPECT_EQ(run.err, "");
+  EXPECT_EQ(run.out, "");
 }
 
 // Sends the queries a piece at a time, input kept open, and awaits each

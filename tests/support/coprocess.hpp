@@ -30,10 +30,12 @@ class Coprocess {
   // Starts exe, through the build's emulator if it has one (program_command),
   // with its stdin and stdout on two pipes or, with on_terminal, both on one
   // new pseudo-terminal in its usual line-by-line mode with echo turned off;
-  // stderr goes to a temporary file. SIGPIPE is ignored in the caller (a
-  // write to a program that has ended fails instead) and left at its default
-  // in the program.
-  Coprocess(const std::string& exe, bool on_terminal) : terminal_(on_terminal) {
+  // stderr goes to a temporary file. With nonblocking (pipes only), the
+  // program's ends of the pipes are in non-blocking mode, as a shell may
+  // leave them. SIGPIPE is ignored in the caller (a write to a program that
+  // has ended fails instead) and left at its default in the program.
+  Coprocess(const std::string& exe, bool on_terminal, bool nonblocking = false)
+      : terminal_(on_terminal) {
     signal(SIGPIPE, SIG_IGN);
     err_path_ = temp_path("err");
     int child_in = -1;
@@ -63,6 +65,10 @@ class Coprocess {
       to_ = in_pipe[1];
       from_ = out_pipe[0];
       child_out = out_pipe[1];
+      if (nonblocking) {
+        fcntl(child_in, F_SETFL, O_NONBLOCK);
+        fcntl(child_out, F_SETFL, O_NONBLOCK);
+      }
     }
     pid_ = fork();
     if (pid_ == 0) {
@@ -99,6 +105,23 @@ class Coprocess {
 
   // pid: the program's process id, or -1 when it could not be started.
   pid_t pid() const { return pid_; }
+
+  // await_sleep: waits, taking in no output, until the program sleeps (its
+  // state in /proc is neither running nor in an uninterruptible wait: it
+  // waits for input, or for room for its output) or has ended, or the
+  // deadlock limit passes.
+  void await_sleep() const {
+    const std::string stat_path = "/proc/" + std::to_string(pid_) + "/stat";
+    const auto deadline = std::chrono::steady_clock::now() + deadlock_limit;
+    while (std::chrono::steady_clock::now() < deadline) {
+      const std::string stat = slurp(stat_path);
+      const char state = stat.empty() ? 'Z' : stat[stat.rfind(')') + 2];
+      if (state != 'R' && state != 'D') {
+        return;
+      }
+      usleep(1000);
+    }
+  }
 
   // send: writes bytes to the program's input, taking in its output
   // meanwhile, so that neither side can block the other. Returns false when
