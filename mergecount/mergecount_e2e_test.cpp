@@ -95,11 +95,8 @@ TEST(MergecountEndToEnd, LongBlockWithoutItsLastValuePrintsNothing) {
 }
 
 TEST(MergecountEndToEnd, MemoryRunningOutKeepsTheAnswersBefore) {
-#if defined(__SANITIZE_ADDRESS__)
-  GTEST_SKIP() << "the address sanitizer needs more address space than the limits";
-#endif
-  if (testsupport::emulated()) {
-    GTEST_SKIP() << "the emulator does not hold the program to an address-space limit";
+  if (const char* why = testsupport::without_address_limit()) {
+    GTEST_SKIP() << why;
   }
   // The program takes about 14 MiB of address space. A block of 2^22 values
   // needs 24 MiB more while its storage doubles to 16 MiB, then 16 MiB more

@@ -122,11 +122,8 @@ TEST(QuickcountEndToEnd, HugeCountWithFewValuesAllocatesNothingBig) {
 }
 
 TEST(QuickcountEndToEnd, BlockTooLongForTheMemoryKeepsTheCountsBefore) {
-#if defined(__SANITIZE_ADDRESS__)
-  GTEST_SKIP() << "the address sanitizer needs more address space than the limit";
-#endif
-  if (testsupport::emulated()) {
-    GTEST_SKIP() << "the emulator does not hold the program to an address-space limit";
+  if (const char* why = testsupport::without_address_limit()) {
+    GTEST_SKIP() << why;
   }
   // 8,000,000 values need 64 MB of storage, more than 64 MiB of address
   // space leaves beside the fixed storage.

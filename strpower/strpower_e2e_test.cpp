@@ -113,11 +113,8 @@ TEST(StrpowerEndToEnd, UnwritableOutputAtSeveralSizesIsStatusOne) {
 }
 
 TEST(StrpowerEndToEnd, LineTooLongForTheMemoryEndsWithStatusOne) {
-#if defined(__SANITIZE_ADDRESS__)
-  GTEST_SKIP() << "the address sanitizer needs more address space than the limit";
-#endif
-  if (testsupport::emulated()) {
-    GTEST_SKIP() << "the emulator does not hold the program to an address-space limit";
+  if (const char* why = testsupport::without_address_limit()) {
+    GTEST_SKIP() << why;
   }
   // 64 MiB of address space: the start buffer fits, a 100,000,000-byte line does not.
   const std::string input = "abab\n" + std::string(100000000, 'x') + "\naa\n";

@@ -240,11 +240,8 @@ TEST(ZoneclockEndToEnd, TokenSpanningManyInputChunks) {
 }
 
 TEST(ZoneclockEndToEnd, TokenTooLongForTheMemoryKeepsTheAnswersBefore) {
-#if defined(__SANITIZE_ADDRESS__)
-  GTEST_SKIP() << "the address sanitizer needs more address space than the limit";
-#endif
-  if (testsupport::emulated()) {
-    GTEST_SKIP() << "the emulator does not hold the program to an address-space limit";
+  if (const char* why = testsupport::without_address_limit()) {
+    GTEST_SKIP() << why;
   }
   const std::string input =
       "2\nnoon UTC CET\nnoon " + std::string(size_t{32} << 20, 'Z') + " UTC\n";

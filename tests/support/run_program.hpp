@@ -93,4 +93,17 @@ inline Outcome run_program(const std::string& exe, std::string_view input,
   return result;
 }
 
+// without_address_limit: why this build cannot hold a program to an
+// address-space limit, or nullptr when it can. The address sanitizer reserves
+// far more address space than any such limit leaves, and an emulator does
+// not pass the limit on to the program. Tests that need the limit skip
+// themselves with this reason.
+inline const char* without_address_limit() {
+#if defined(__SANITIZE_ADDRESS__)
+  return "the address sanitizer needs more address space than the limit";
+#else
+  return emulated() ? "the emulator does not hold the program to an address-space limit" : nullptr;
+#endif
+}
+
 }  // namespace testsupport
