@@ -14,7 +14,9 @@ namespace {
 
 // A unit that is not itself a repetition: its one 'x' appears nowhere else.
 std::string primitive_unit(size_t length) {
-  return "x" + std::string(length - 1, 'a');
+  std::string unit(length, 'a');
+  unit[0] = 'x';
+  return unit;
 }
 
 std::string repeat(std::string_view unit, size_t times) {
