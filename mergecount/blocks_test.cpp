@@ -10,22 +10,16 @@
 #include <string>
 #include <thread>
 
+#include "in_memory.hpp"
+
 namespace {
 
 // Memory streams on both sides, as the fuzz driver uses them.
 TEST(CountBlocks, ReadsAndWritesMemoryStreams) {
-  std::string input = "3 3 2 1\n2 0x10 010\n-1\n";
-  std::FILE* in = fmemopen(input.data(), input.size(), "r");
-  char* text = nullptr;
-  std::size_t length = 0;
-  std::FILE* out = open_memstream(&text, &length);
-  ASSERT_NE(in, nullptr);
-  ASSERT_NE(out, nullptr);
-  EXPECT_EQ(mergecount::count_blocks(in, out), 0);
-  std::fclose(out);
-  std::fclose(in);
-  EXPECT_EQ(std::string(text, length), "3\n1\n0\n");
-  std::free(text);
+  const auto run =
+      testsupport::run_in_memory(mergecount::count_blocks, "3 3 2 1\n2 0x10 010\n-1\n");
+  EXPECT_EQ(run.status, 0);
+  EXPECT_EQ(run.out, "3\n1\n0\n");
 }
 
 // 200,000 bytes of answers into a pipe in non-blocking mode that holds
