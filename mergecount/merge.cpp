@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <new>
 #include <utility>
 #include <vector>
 
@@ -244,13 +245,16 @@ int64_t merge_twice(const int32_t* src, int32_t* dst, std::ptrdiff_t w) {
                          (src + 3 * w) - left_end2, 0);
 }
 
-// The merge buffer for a range of len values.
+// The merge buffer for a range of len values, or nullptr when there is no
+// memory for it.
 int32_t* buffer_for(std::ptrdiff_t len) {
   if (len <= static_cast<std::ptrdiff_t>(capacity)) {
     return temp.data();
   }
-  if (static_cast<std::ptrdiff_t>(wide_temp.size()) < len) {
+  try {
     wide_temp.resize(static_cast<std::size_t>(len));
+  } catch (const std::bad_alloc&) {
+    return nullptr;
   }
   return wide_temp.data();
 }
@@ -310,6 +314,10 @@ int64_t getResult(int32_t* arr, int32_t lo, int32_t hi) {
     return 0;
   }
   int32_t* const a = arr + lo;
+  int32_t* dst = buffer_for(len);
+  if (dst == nullptr) {
+    return -1;
+  }
   int64_t count = 0;
   const std::ptrdiff_t whole_runs = len - len % run_length;
   for (std::ptrdiff_t k = 0; k < whole_runs; k += run_length) {
@@ -317,7 +325,6 @@ int64_t getResult(int32_t* arr, int32_t lo, int32_t hi) {
   }
   count += insertion_sort(a + whole_runs, len - whole_runs);
   int32_t* src = a;
-  int32_t* dst = buffer_for(len);
   for (std::ptrdiff_t w = run_length; w < len; w *= 2) {
     count += merge_pass(src, dst, len, w);
     std::swap(src, dst);
@@ -325,7 +332,9 @@ int64_t getResult(int32_t* arr, int32_t lo, int32_t hi) {
   if (src != a) {
     std::copy(src, src + len, a);
   }
-  wide_temp = std::vector<int32_t>();  // a grown buffer is given back
+  if (!wide_temp.empty()) {
+    wide_temp = std::vector<int32_t>();  // a grown buffer is given back
+  }
   return count;
 }
 

@@ -14,9 +14,8 @@ inline constexpr std::size_t capacity = 1'000'004;
 // pairs i < j in the range with arr[i] > arr[j], and leaves the range sorted
 // ascending. Values outside the range are untouched. Works in a merge buffer
 // of its own: `temp` for ranges up to capacity, a buffer grown to the range's
-// length for longer ones, given back before it returns. Throws
-// std::bad_alloc, the range's values left in some order, when there is no
-// memory for that buffer.
+// length for longer ones, given back before it returns. Returns -1, with the
+// range untouched, when there is no memory for that buffer.
 int64_t getResult(int32_t* arr, int32_t lo, int32_t hi);
 
 // getResult2: the same contract as getResult, by repeated passes of
