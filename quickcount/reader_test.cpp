@@ -13,14 +13,17 @@
 namespace {
 
 // Input for the reader: a string handed out in pieces of random length, so
-// that numbers and white space are cut at every possible place.
+// that numbers and white space are cut at every possible place, or, with a
+// longest piece of 0, in pieces as long as the reader asks for.
 std::string input;
 size_t handed;
 size_t longest_piece = 7;
 std::mt19937 piece_rng(7);
 
 size_t from_input(char* buf, size_t size) {
-  const size_t piece = std::uniform_int_distribution<size_t>(1, longest_piece)(piece_rng);
+  const size_t piece = longest_piece == 0
+                           ? size
+                           : std::uniform_int_distribution<size_t>(1, longest_piece)(piece_rng);
   const size_t n = std::min({size, input.size() - handed, piece});
   std::memcpy(buf, input.data() + handed, n);
   handed += n;
@@ -135,7 +138,7 @@ TEST(ReadInt, AgreesWithScanfOnRandomAndAdversarialTexts) {
     int want_stop = -1;
     const bool want_ok =
         std::sscanf(text.c_str(), "%d%n", &want_value, &want_stop) >= 1;  // NOLINT(cert-err34-c)
-    start(text);
+    start(text, 0);  // whole: numbers ending inside the chunk take the short way
     int32_t value = -77;
     const bool ok = quickcount::read_int(value);
     ASSERT_EQ(ok, want_ok) << '"' << text << '"';
@@ -184,11 +187,14 @@ TEST(ReadInt, ClampsToTheThirtyTwoBitRange) {
       {"18446744073709551617", INT32_MAX},
   };
   for (const auto& c : cases) {
-    start(c.text);
-    int32_t value = 0;
-    EXPECT_TRUE(quickcount::read_int(value)) << c.text;
-    EXPECT_EQ(value, c.value) << c.text;
-    EXPECT_EQ(quickcount::consumed(), std::strlen(c.text)) << c.text;
+    // At the end of the input, and followed by more in the same chunk.
+    for (const std::string& text : {std::string(c.text), std::string(c.text) + " 1"}) {
+      start(text, 0);
+      int32_t value = 0;
+      EXPECT_TRUE(quickcount::read_int(value)) << text;
+      EXPECT_EQ(value, c.value) << text;
+      EXPECT_EQ(quickcount::consumed(), std::strlen(c.text)) << text;
+    }
   }
 }
 
