@@ -93,6 +93,34 @@ inline Outcome run_program(const std::string& exe, std::string_view input,
   return result;
 }
 
+// repeated: returns text written times times in a row.
+inline std::string repeated(std::string_view text, size_t times) {
+  std::string all;
+  all.reserve(text.size() * times);
+  for (size_t k = 0; k < times; ++k) {
+    all += text;
+  }
+  return all;
+}
+
+// runs_not_failing_on_full_output: accepts a built program and a function
+// giving, for a size in bytes, an input whose answers take that many bytes.
+// Runs exe with stdout on /dev/full on the input for each of
+// unwritable_output_sizes. Returns a line for each run that did not end with
+// status 1 and an empty stderr, or nothing when every run did.
+template <typename InputFor>
+std::string runs_not_failing_on_full_output(const std::string& exe, InputFor input_for) {
+  std::string failures;
+  for (size_t bytes : unwritable_output_sizes) {
+    const Outcome run = run_program(exe, input_for(bytes), "/dev/full");
+    if (run.status != 1 || !run.err.empty()) {
+      failures += std::to_string(bytes) + " bytes of output: status " + std::to_string(run.status) +
+                  ", stderr \"" + run.err + "\"\n";
+    }
+  }
+  return failures;
+}
+
 // without_address_limit: why this build cannot hold a program to an
 // address-space limit, or nullptr when it can. The address sanitizer reserves
 // far more address space than any such limit leaves, and an emulator does
