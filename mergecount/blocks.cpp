@@ -143,7 +143,8 @@ int count_blocks(std::FILE* input, std::FILE* output) {
       print_count(0);  // a block with no values has no inversions
       continue;
     }
-    // getResult gives back any merge buffer it grows; -1 when it has none.
+    // -1 when the block is cut short, or getResult has no memory for its
+    // merge buffer (which it gives back once it is done).
     int32_t* const values = read_block();
     const int64_t count = values == nullptr ? -1 : n == 1 ? 0 : getResult(values, 0, n);
     if (!long_block.empty()) {
