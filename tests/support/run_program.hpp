@@ -3,16 +3,20 @@
 #pragma once
 
 #include <fcntl.h>
+#include <signal.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <atomic>
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
 #include <iterator>
 #include <string>
 #include <string_view>
+#include <thread>
 
 #include "emulator.hpp"
 
@@ -89,6 +93,74 @@ inline Outcome run_program(const std::string& exe, std::string_view input,
   result.err = slurp(err_path);
   std::remove(in_path.c_str());
   std::remove(out_path.c_str());
+  std::remove(err_path.c_str());
+  return result;
+}
+
+// run_on_endless_input: runs exe, as run_program does, with stdin a pipe fed
+// text over and over for as long as the program reads it, and stdout on
+// /dev/full or, with broken_pipe, on a pipe whose reader has gone, SIGPIPE
+// ignored (as a parent that ignores it leaves it to the programs it starts):
+// every write fails. Waits until the program ends, killing it once `limit`
+// has passed. Returns its stderr and exit status (128 + 9 when killed); out
+// stays empty.
+inline Outcome run_on_endless_input(const std::string& exe, std::string_view text, bool broken_pipe,
+                                    std::chrono::seconds limit = std::chrono::seconds{10}) {
+  Outcome result;
+  signal(SIGPIPE, SIG_IGN);  // the feeding stops at EPIPE once the program has ended
+  const std::string err_path = temp_path("err");
+  int in_ends[2];
+  int out_ends[2];
+  if (pipe(in_ends) != 0 || pipe(out_ends) != 0) {
+    return result;
+  }
+  close(out_ends[0]);  // nobody will ever read what the program writes there
+  const pid_t pid = fork();
+  if (pid == 0) {
+    const int out_fd = broken_pipe ? out_ends[1] : open("/dev/full", O_WRONLY);
+    const int err_fd = open(err_path.c_str(), O_WRONLY | O_TRUNC);
+    if (out_fd < 0 || err_fd < 0 || dup2(in_ends[0], 0) < 0 || dup2(out_fd, 1) < 0 ||
+        dup2(err_fd, 2) < 0) {
+      _exit(126);
+    }
+    closefrom(3);
+    exec_program(exe);
+    _exit(127);
+  }
+  close(in_ends[0]);
+  close(out_ends[1]);
+  std::atomic<bool> ended{false};
+  std::thread feeder([fd = in_ends[1], text, &ended] {
+    while (!ended) {
+      std::string_view left = text;
+      while (!left.empty() && !ended) {
+        const ssize_t n = write(fd, left.data(), left.size());
+        if (n < 0 && errno != EINTR) {
+          close(fd);
+          return;
+        }
+        left.remove_prefix(n > 0 ? static_cast<size_t>(n) : 0);
+      }
+    }
+    close(fd);
+  });
+  const auto deadline = std::chrono::steady_clock::now() + limit;
+  int wstatus = 0;
+  pid_t waited = 0;
+  while (pid > 0 && (waited = waitpid(pid, &wstatus, WNOHANG)) == 0) {
+    if (std::chrono::steady_clock::now() > deadline) {
+      kill(pid, SIGKILL);
+      waited = waitpid(pid, &wstatus, 0);
+      break;
+    }
+    usleep(1000);
+  }
+  if (waited == pid) {
+    result.status = WIFEXITED(wstatus) ? WEXITSTATUS(wstatus) : 128 + WTERMSIG(wstatus);
+  }
+  ended = true;  // a feeder still waiting for room fails with EPIPE: the reader has gone
+  feeder.join();
+  result.err = slurp(err_path);
   std::remove(err_path.c_str());
   return result;
 }
