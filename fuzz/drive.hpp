@@ -1,39 +1,38 @@
-// Runs a program's read-compute-print loop in-process on fuzzer bytes and
-// checks the cheap things: the exit status is 0 or 1 and every output line
-// has one of the program's forms.
+// Runs a program's read-compute-print loop in-process on fuzzer bytes, on
+// real descriptors as its main does, and checks the cheap things: the exit
+// status is 0 or 1 and every output line has one of the program's forms.
 #pragma once
 
 #include <cstdint>
-#include <cstdio>
 #include <cstdlib>
 #include <string_view>
 
+#include "loop_run.hpp"
+
 namespace fuzzsupport {
 
-// drive: feeds data to loop(input, output) through in-memory streams. Aborts,
-// which libFuzzer reports as a finding, when the status is not 0 or 1, when
-// the output does not end with a line feed, or when line_ok rejects a line.
+// drive: the first byte of data says how the rest reaches loop(input,
+// output): in reads of 1 to 64 bytes (its low six bits, plus one), from a
+// pipe in non-blocking mode when bit 6 is set, and with the output on a
+// small non-blocking pipe, which takes part of a write and then fails with
+// EAGAIN, when bit 7 is set. Aborts, which libFuzzer reports as a finding,
+// when the status is not 0 or 1, when the output does not end with a line
+// feed, or when line_ok rejects a line.
 template <typename Loop, typename LineOk>
 void drive(const uint8_t* data, size_t size, Loop loop, LineOk line_ok) {
-  static char empty = 0;
-  std::FILE* input =
-      size > 0 ? fmemopen(const_cast<uint8_t*>(data), size, "r") : fmemopen(&empty, 1, "r");
-  if (input != nullptr && size == 0) {
-    std::fgetc(input);  // an empty stream: fmemopen takes no size 0
+  if (size == 0) {
+    return;
   }
-  char* text = nullptr;
-  size_t length = 0;
-  std::FILE* output = open_memstream(&text, &length);
-  if (input == nullptr || output == nullptr) {
+  testsupport::LoopRun how;
+  how.pieces = {size_t{data[0] & 0x3fU} + 1};
+  how.nonblocking_input = (data[0] & 0x40U) != 0;
+  how.sink = (data[0] & 0x80U) != 0 ? testsupport::Sink::nonblocking_pipe : testsupport::Sink::file;
+  const std::string_view input(reinterpret_cast<const char*>(data) + 1, size - 1);
+  const testsupport::LoopOutcome run = testsupport::run_loop(loop, input, how);
+  if (run.status != 0 && run.status != 1) {
     std::abort();
   }
-  const int status = loop(input, output);
-  std::fclose(output);
-  std::fclose(input);
-  if (status != 0 && status != 1) {
-    std::abort();
-  }
-  std::string_view rest(text, length);
+  std::string_view rest = run.out;
   if (!rest.empty() && rest.back() != '\n') {
     std::abort();
   }
@@ -44,7 +43,6 @@ void drive(const uint8_t* data, size_t size, Loop loop, LineOk line_ok) {
     }
     rest.remove_prefix(end + 1);
   }
-  std::free(text);
 }
 
 // True when s is a count: "0" or decimal digits without a leading zero.
