@@ -5,13 +5,13 @@
 // other byte belongs to the line. A line that is exactly "." ends the input.
 // Output: one number per line, k, or 0 for an empty line.
 
-#include <cstdio>
+#include <unistd.h>
 
 #include "powers.hpp"
 
 int main() {
-  int status = strpower::powers(stdin, stdout);
-  if (std::fclose(stdout) != 0) {
+  int status = strpower::powers(STDIN_FILENO, STDOUT_FILENO);
+  if (close(STDOUT_FILENO) != 0) {
     status = 1;
   }
   return status;

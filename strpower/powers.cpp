@@ -1,4 +1,4 @@
-// The read-solve-print loop of strpower over a pair of streams.
+// The read-solve-print loop of strpower over a pair of descriptors.
 
 #include "powers.hpp"
 
@@ -9,7 +9,7 @@
 #include <array>
 #include <cerrno>
 #include <charconv>
-#include <cstdio>
+#include <cstdint>
 #include <cstdlib>
 #include <cstring>
 #include <string_view>
@@ -25,10 +25,10 @@ constexpr size_t line_capacity = 2000001;
 
 std::array<char, 1 << 16> in_chunk;  // input, read a chunk at a time
 size_t in_pos, in_len;
-bool in_ended;   // the input has ended or failed: it is never read again
-bool in_failed;  // a read error, or a line too long for the memory there is
-std::FILE* in;   // the stream lines are read from
-int in_fd;       // its descriptor, or -1 for a stream without one
+bool in_ended;  // the input has ended, or the run has failed: it is never read again
+bool failed;    // a read or write failed, or a line did not fit in memory: status 1
+int in_fd;      // the descriptor lines are read from
+int out_fd;     // the descriptor results are written to
 
 char* line_buf;  // a line that spans input chunks, assembled here
 size_t line_cap, line_len;
@@ -36,9 +36,6 @@ std::string_view s;  // the current line, in in_chunk or in line_buf
 
 std::array<char, 1 << 16> out_buf;  // output waiting to be written
 size_t out_len;
-bool out_failed;
-std::FILE* out;  // the stream results are written to
-int out_fd;      // its descriptor, or -1 for a stream without one
 
 // After a read or write on fd failed: true when it should be made again,
 // because a signal interrupted it, or because fd is non-blocking and was not
@@ -75,51 +72,47 @@ bool write_all(const char* bytes, size_t n) {
   return true;
 }
 
-// Writes out the answers held, in one write on the descriptor when there is
-// one. After a failure nothing more is written.
+// Writes out the answers held, in one write unless the descriptor takes
+// less. A failed write fails the run: nothing more is read or written.
 void flush_out() {
-  if (out_len > 0 && !out_failed) {
-    out_failed = out_fd >= 0 ? !write_all(out_buf.data(), out_len)
-                             : std::fwrite(out_buf.data(), 1, out_len, out) != out_len ||
-                                   std::fflush(out) != 0;
+  if (out_len > 0 && !write_all(out_buf.data(), out_len)) {
+    failed = in_ended = true;
   }
   out_len = 0;
 }
 
 // Writes out the answers held, then reads into in_chunk what has arrived of
-// the input: one read on its descriptor, which waits for the first byte only
-// (tried again after a signal, or once a non-blocking descriptor is ready),
-// or an fread on a stream without one. Returns the number of bytes read; 0
-// at the end of the input or on a read error (in_failed is then set), after
-// which it reads nothing more: at a terminal, another read would wait for a
-// second end-of-file.
+// the input: one read, which waits for the first byte only (made again after
+// a signal, or once a non-blocking descriptor is ready). Returns the number
+// of bytes read; 0 at the end of the input, on a read error or once the run
+// has failed (failed is then set), after which it reads nothing more: at a
+// terminal, another read would wait for a second end-of-file.
 size_t refill() {
   flush_out();
   if (in_ended) {
     return 0;
   }
-  size_t got = 0;
-  if (in_fd < 0) {
-    got = std::fread(in_chunk.data(), 1, in_chunk.size(), in);
-    in_failed = got == 0 && std::ferror(in) != 0;
-  } else {
-    ssize_t n = 0;
-    while ((n = read(in_fd, in_chunk.data(), in_chunk.size())) < 0 && try_again(in_fd, POLLIN)) {
-    }
-    got = n > 0 ? static_cast<size_t>(n) : 0;
-    in_failed = n < 0;
+  ssize_t n = 0;
+  while ((n = read(in_fd, in_chunk.data(), in_chunk.size())) < 0 && try_again(in_fd, POLLIN)) {
   }
-  in_ended = got == 0;
-  return got;
+  failed = failed || n < 0;
+  in_ended = n <= 0;
+  return n > 0 ? static_cast<size_t>(n) : 0;
 }
 
-// Appends n bytes to the line in line_buf. realloc, unlike a copy into a new
+// Appends n bytes to the line in line_buf, doubling the buffer, or more when
+// the line needs more, when it is full. realloc, unlike a copy into a new
 // buffer, can move a large block by remapping its pages, so a line longer than
 // the start capacity costs about its own length in memory. False, with the
-// line unchanged, when no memory is left.
+// line unchanged, when the memory is not there, or the size needed is past
+// what a size_t counts.
 bool append_to_line(const char* bytes, size_t n) {
   if (n > line_cap - line_len) {
-    size_t cap = std::max(line_cap * 2, line_len + n);
+    if (n > SIZE_MAX - line_len) {
+      return false;
+    }
+    const size_t doubled = line_cap > SIZE_MAX / 2 ? SIZE_MAX : line_cap * 2;
+    const size_t cap = std::max(doubled, line_len + n);
     auto* grown = static_cast<char*>(std::realloc(line_buf, cap));
     if (grown == nullptr) {
       return false;
@@ -135,8 +128,7 @@ bool append_to_line(const char* bytes, size_t n) {
 // Reads the next line into s, without its line feed. A line that lies inside
 // one input chunk is viewed where it is; one that spans chunks is assembled in
 // line_buf. Reads more input only while the line's line feed has not arrived.
-// False at end of input, or when the input cannot be read (in_failed is then
-// set).
+// False at end of input, or when the run has failed (failed is then set).
 bool read_line() {
   line_len = 0;
   while (true) {
@@ -145,7 +137,7 @@ bool read_line() {
       in_len = refill();
       if (in_len == 0) {
         s = {line_buf, line_len};
-        return line_len > 0 && !in_failed;  // a last line without a line feed
+        return line_len > 0 && !failed;  // a last line without a line feed
       }
     }
     const char* start = in_chunk.data() + in_pos;
@@ -158,7 +150,7 @@ bool read_line() {
       return true;
     }
     if (!append_to_line(start, n)) {
-      in_failed = true;
+      failed = true;
       return false;
     }
     if (end != nullptr) {
@@ -180,40 +172,27 @@ void print_count(size_t k) {
   out_len = static_cast<size_t>(at - out_buf.data());
 }
 
-// Writes what is left. Returns the exit status: status, or 1 when any output
-// could not be written.
-int finish(int status) {
-  flush_out();
-  if (std::fflush(out) != 0 || out_failed) {
-    return 1;
-  }
-  return status;
-}
-
 }  // namespace
 
-int powers(std::FILE* input, std::FILE* output) {
-  in = input;
-  out = output;
-  in_fd = fileno(input);
-  out_fd = fileno(output);
+int powers(int input, int output) {
+  in_fd = input;
+  out_fd = output;
   in_pos = in_len = line_len = out_len = 0;
-  in_ended = in_failed = false;
-  // Whatever the caller left in output's buffer goes out before the answers.
-  out_failed = std::fflush(output) != 0;
+  in_ended = failed = false;
   if (line_buf == nullptr) {
     line_buf = static_cast<char*>(std::malloc(line_capacity));
     if (line_buf == nullptr) {
-      return finish(1);  // no test reaches this: it needs a system without 2 MB to give
+      return 1;  // no test reaches this: it needs a system without 2 MB to give
     }
     line_cap = line_capacity;
   }
 
-  while (read_line() && s != ".") {
+  while (!failed && read_line() && s != ".") {
     const size_t p = period(s);
     print_count(p == 0 ? 0 : s.size() / p);
   }
-  return finish(in_failed ? 1 : 0);
+  flush_out();
+  return failed ? 1 : 0;
 }
 
 }  // namespace strpower

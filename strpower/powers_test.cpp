@@ -3,28 +3,55 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <vector>
 
-#include "in_memory.hpp"
+#include "loop_run.hpp"
+#include "run_program.hpp"
 
 namespace {
 
-// Such streams are read with fread and written with fwrite; each call starts
-// afresh after the last one ended, at the end of its input or at a stop line.
-// 40,000 empty lines fill the output buffer from one input chunk.
-TEST(Powers, MemoryStreamsOneCallAfterAnother) {
-  const std::string across_chunks(200000, 'a');
-  std::string zeros;
-  for (int n = 0; n < 40000; ++n) {
-    zeros += "0\n";
-  }
-  const auto run = [](const std::string& input) {
-    const auto result = testsupport::run_in_memory(strpower::powers, input);
-    return std::to_string(result.status) + ":" + result.out;
+using testsupport::LoopRun;
+using testsupport::Sink;
+
+// Lines within a read, across reads and longer than one, and 40,000 empty
+// lines whose answers fill the output buffer, then a last line without its
+// line feed: the same answers however read(2), poll(2) and write(2) turn out.
+TEST(Powers, SameAnswersWhateverTheSystemCallsDo) {
+  const std::string input =
+      "abab\n" + testsupport::repeated("xyz", 30000) + "\nq\n" + std::string(40000, '\n') + "aaa";
+  const std::string want = "2\n30000\n1\n" + testsupport::repeated("0\n", 40000) + "3\n";
+  const std::vector<LoopRun> ways = {
+      {},                                             // a file, read in whole chunks
+      {{1}},                                          // one byte a read
+      {{3, 1, 70000, 5}},                             // pieces cut anywhere
+      {{}, false, Sink::slow_pipe, true},             // writes interrupted while they wait
+      {{4096}, true, Sink::nonblocking_pipe, false},  // EAGAIN on both sides, short writes
+      {{2, 9000}, true, Sink::nonblocking_pipe, true},
   };
-  EXPECT_EQ(run("abab\n" + across_chunks + "\n" + std::string(40000, '\n') + "xyz"),
-            "0:2\n200000\n" + zeros + "1\n");
-  EXPECT_EQ(run("aa\n.\nbb\n"), "0:2\n");
-  EXPECT_EQ(run("xyxyxy\n"), "0:3\n");
+  for (const LoopRun& how : ways) {
+    const auto run = testsupport::run_loop(strpower::powers, input, how);
+    EXPECT_EQ(run.status, 0);
+    EXPECT_TRUE(run.out == want) << run.out.size() << " bytes out, " << run.signals << " signals";
+  }
+}
+
+// Signals that interrupt every wait for input, a piece at a time, and poll
+// waiting on a non-blocking descriptor: not failures, and nothing is lost.
+TEST(Powers, ReadsAndPollsInterruptedBySignals) {
+  for (const bool nonblocking : {false, true}) {
+    LoopRun how{{1, 2}, nonblocking, Sink::file, true};
+    const auto run = testsupport::run_loop(strpower::powers, "abab\naaaa\nxyzxyz\nab", how);
+    EXPECT_EQ(run.status, 0);
+    EXPECT_EQ(run.out, "2\n4\n2\n1\n");
+    EXPECT_GT(run.signals, 0);
+  }
+}
+
+// Each call starts afresh after the last one ended, at the end of its input
+// or at a stop line.
+TEST(Powers, OneCallAfterAnother) {
+  EXPECT_EQ(testsupport::run_loop(strpower::powers, "aa\n.\nbb\n").out, "2\n");
+  EXPECT_EQ(testsupport::run_loop(strpower::powers, "xyxyxy\n").out, "3\n");
 }
 
 }  // namespace

@@ -47,15 +47,17 @@ TEST(StrpowerEndToEnd, ThreeMillionCharacterLines) {
 }
 
 TEST(StrpowerEndToEnd, LinesAroundTheStartBufferSize) {
-  // 2,000,001 = 3 x 666,667 characters fit the start buffer; one more does not.
-  std::string input = repeated(primitive_unit(666667), 3) + "\n";
+  // 2,000,001 = 3 x 666,667 characters fit the start buffer; one more does
+  // not. Lines one short of it, filling it and one past it.
+  std::string input = repeated(primitive_unit(2), 1000000) + "\n";
+  input += repeated(primitive_unit(666667), 3) + "\n";
   input += repeated(primitive_unit(1000001), 2) + "\n";
   input += repeated(primitive_unit(2), 1000001) + "\n";
   input += repeated(primitive_unit(1), 2000003);  // no line feed at the end
   const auto run = testsupport::run_program(PROGRAM_PATH, input);
   EXPECT_EQ(run.status, 0);
   EXPECT_EQ(run.err, "");
-  EXPECT_EQ(run.out, "3\n2\n1000001\n2000003\n");
+  EXPECT_EQ(run.out, "1000000\n3\n2\n1000001\n2000003\n");
 }
 
 TEST(StrpowerEndToEnd, PrimeLengths) {
@@ -98,6 +100,16 @@ TEST(StrpowerEndToEnd, RandomLinesAcrossInputChunksAgainstBruteForce) {
 TEST(StrpowerEndToEnd, UnwritableOutputAtSeveralSizesIsStatusOne) {
   const auto input_for = [](size_t bytes) { return testsupport::repeated("abab\n", bytes / 2); };
   EXPECT_EQ(testsupport::runs_not_failing_on_full_output(PROGRAM_PATH, input_for), "");
+}
+
+// A failed write ends the run at once while input keeps coming: stdout on
+// /dev/full, or on a pipe nobody reads with SIGPIPE ignored.
+TEST(StrpowerEndToEnd, FailedWriteEndsTheRunWithInputStillComing) {
+  for (const bool broken_pipe : {false, true}) {
+    const auto run = testsupport::run_on_endless_input(PROGRAM_PATH, "abab\n", broken_pipe);
+    EXPECT_EQ(run.status, 1) << (broken_pipe ? "a pipe nobody reads" : "/dev/full");
+    EXPECT_EQ(run.err, "");
+  }
 }
 
 TEST(StrpowerEndToEnd, LineTooLongForTheMemoryEndsWithStatusOne) {
