@@ -20,6 +20,14 @@
 
 #include "emulator.hpp"
 
+// FILTERS_HAS_FEATURE: clang's __has_feature, 0 with a compiler that has none
+// (GCC 12, which says __SANITIZE_ADDRESS__ instead).
+#if defined(__has_feature)
+#define FILTERS_HAS_FEATURE(feature) __has_feature(feature)
+#else
+#define FILTERS_HAS_FEATURE(feature) 0
+#endif
+
 namespace testsupport {
 
 struct Outcome {
@@ -199,7 +207,7 @@ std::string runs_not_failing_on_full_output(const std::string& exe, InputFor inp
 // not pass the limit on to the program. Tests that need the limit skip
 // themselves with this reason.
 inline const char* without_address_limit() {
-#if defined(__SANITIZE_ADDRESS__)
+#if defined(__SANITIZE_ADDRESS__) || FILTERS_HAS_FEATURE(address_sanitizer)
   return "the address sanitizer needs more address space than the limit";
 #else
   return emulated() ? "the emulator does not hold the program to an address-space limit" : nullptr;
