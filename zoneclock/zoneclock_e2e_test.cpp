@@ -289,12 +289,29 @@ TEST(ZoneclockEndToEnd, LongRunsOfBlanksAndLeadingZerosAreNotKept) {
   EXPECT_EQ(run.err, "");
 }
 
-TEST(ZoneclockEndToEnd, TokenSpanningManyInputChunks) {
-  const std::string zone(300000, 'Z');
-  const auto run = testsupport::run_program(PROGRAM_PATH, "1 noon " + zone + " UTC");
-  EXPECT_EQ(run.status, 0);
-  EXPECT_EQ(run.out, "oops:  <<<" + zone + ">>>\nnoon\n");
-  EXPECT_EQ(run.err, "");
+// Tokens that fill the input window, of 65,536 bytes, exactly or all but a
+// byte or two, or fill it twice over, or four times, starting at its front
+// or near its end after an earlier query: the window grows while the token
+// comes, and the token is reported whole. A zone after a long run of blanks
+// is found all the same.
+TEST(ZoneclockEndToEnd, TokensAcrossTheWindowsGrowth) {
+  for (const size_t start : {size_t{21}, size_t{65536 - 2}, size_t{65536 - 3001}}) {
+    for (const size_t length : {65535, 65536, 65537, 131071, 131072, 131073, 300000}) {
+      std::string zone;
+      for (size_t k = 0; k < length; ++k) {
+        zone += static_cast<char>('A' + k % 23);  // a byte lost or moved shows
+      }
+      std::string input = "3\nnoon UTC CET\n";
+      input += std::string(start - input.size() - 5, ' ') + "noon " + zone + " UTC\n";
+      input += std::string(70000, '\n') + "3:45 p.m. UTC CET";
+      const auto run = testsupport::run_program(PROGRAM_PATH, input);
+      // The unknown source zone keeps CET's offset.
+      const std::string want = "1:00 p.m.\noops:  <<<" + zone + ">>>\n11:00 a.m.\n4:45 p.m.\n";
+      EXPECT_EQ(run.status, 0) << length << " bytes from byte " << start;
+      EXPECT_TRUE(run.out == want) << length << " bytes from byte " << start;
+      EXPECT_EQ(run.err, "") << length << " bytes from byte " << start;
+    }
+  }
 }
 
 TEST(ZoneclockEndToEnd, TokenTooLongForTheMemoryKeepsTheAnswersBefore) {
