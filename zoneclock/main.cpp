@@ -4,13 +4,13 @@
 // or "<hour>:<minute>" followed by a meridiem token), the zone the time is
 // given in and the zone it is wanted in. Output: one converted time per line.
 
-#include <cstdio>
+#include <unistd.h>
 
 #include "convert.hpp"
 
 int main() {
-  int status = zoneclock::convert(stdin, stdout);
-  if (std::fclose(stdout) != 0) {
+  int status = zoneclock::convert(STDIN_FILENO, STDOUT_FILENO);
+  if (close(STDOUT_FILENO) != 0) {
     status = 1;
   }
   return status;

@@ -185,6 +185,68 @@ TEST(ZoneclockEndToEnd, UnwritableOutputAtSeveralSizesIsStatusOne) {
   EXPECT_EQ(testsupport::runs_not_failing_on_full_output(PROGRAM_PATH, input_for), "");
 }
 
+// A failed write ends the run at once while input keeps coming: stdout on
+// /dev/full, or on a pipe nobody reads with SIGPIPE ignored. From the second
+// time on, the count is read as a time token: every query is complete.
+TEST(ZoneclockEndToEnd, FailedWriteEndsTheRunWithInputStillComing) {
+  for (const bool broken_pipe : {false, true}) {
+    const auto run =
+        testsupport::run_on_endless_input(PROGRAM_PATH, "2000000000 noon UTC UTC\n", broken_pipe);
+    EXPECT_EQ(run.status, 1) << (broken_pipe ? "a pipe nobody reads" : "/dev/full");
+    EXPECT_EQ(run.err, "");
+  }
+}
+
+// Counts just below, at and past each point where a count could wrap, with
+// three complete queries after them: a count read as the nearest end of the
+// 32-bit range asks for more queries than there are (status 1), where a
+// wrapped one would ask for none, or two, or one.
+TEST(ZoneclockEndToEnd, CountsAroundEverySaturationPoint) {
+  const struct {
+    const char* count;
+    int answers, status;
+  } counts[] = {
+      {"2", 2, 0},
+      {"3", 3, 0},
+      {"4", 3, 1},
+      {"2147483646", 3, 1},
+      {"2147483647", 3, 1},
+      {"2147483648", 3, 1},
+      {"2147483650", 3, 1},
+      {"4294967295", 3, 1},
+      {"4294967296", 3, 1},
+      {"4294967298", 3, 1},
+      {"9223372036854775807", 3, 1},
+      {"9223372036854775808", 3, 1},
+      {"9223372036854775810", 3, 1},
+      {"18446744073709551615", 3, 1},
+      {"18446744073709551616", 3, 1},
+      {"18446744073709551618", 3, 1},
+      {"+4294967298", 3, 1},
+      {"99999999999999999999999999999999999999", 3, 1},
+      {"000000000000000000000000000000000000002", 2, 0},
+      {"000000000000000000000000000004294967298", 3, 1},
+      {"-2147483647", 0, 0},
+      {"-2147483648", 0, 0},
+      {"-2147483649", 0, 0},
+      {"-4294967294", 0, 0},
+      {"-4294967295", 0, 0},
+      {"-9223372036854775809", 0, 0},
+      {"-18446744073709551614", 0, 0},
+      {"-18446744073709551615", 0, 0},
+  };
+  for (const auto& c : counts) {
+    const auto run =
+        testsupport::run_program(PROGRAM_PATH, std::string(c.count) + " noon UTC UTC\n" +
+                                                   "1:05 a.m. UTC UTC\n" + "midnight UTC UTC\n");
+    const std::string all = "noon\n1:05 a.m.\nmidnight\n";
+    const size_t lines[] = {0, 5, 15, 24};
+    EXPECT_EQ(run.status, c.status) << c.count;
+    EXPECT_EQ(run.out, all.substr(0, lines[c.answers])) << c.count;
+    EXPECT_EQ(run.err, "") << c.count;
+  }
+}
+
 TEST(ZoneclockEndToEnd, HugeCountWithShortInputEndsAtOnce) {
   const auto run = testsupport::run_program(PROGRAM_PATH, "2147483647 noon UTC UTC noon UTC");
   EXPECT_EQ(run.status, 1);
@@ -227,12 +289,29 @@ TEST(ZoneclockEndToEnd, LongRunsOfBlanksAndLeadingZerosAreNotKept) {
   EXPECT_EQ(run.err, "");
 }
 
-TEST(ZoneclockEndToEnd, TokenSpanningManyInputChunks) {
-  const std::string zone(300000, 'Z');
-  const auto run = testsupport::run_program(PROGRAM_PATH, "1 noon " + zone + " UTC");
-  EXPECT_EQ(run.status, 0);
-  EXPECT_EQ(run.out, "oops:  <<<" + zone + ">>>\nnoon\n");
-  EXPECT_EQ(run.err, "");
+// Tokens that fill the input window, of 65,536 bytes, exactly or all but a
+// byte or two, or fill it twice over, or four times, starting at its front
+// or near its end after an earlier query: the window grows while the token
+// comes, and the token is reported whole. A zone after a long run of blanks
+// is found all the same.
+TEST(ZoneclockEndToEnd, TokensAcrossTheWindowsGrowth) {
+  for (const size_t start : {size_t{21}, size_t{65536 - 2}, size_t{65536 - 3001}}) {
+    for (const size_t length : {65535, 65536, 65537, 131071, 131072, 131073, 300000}) {
+      std::string zone;
+      for (size_t k = 0; k < length; ++k) {
+        zone += static_cast<char>('A' + k % 23);  // a byte lost or moved shows
+      }
+      std::string input = "3\nnoon UTC CET\n";
+      input += std::string(start - input.size() - 5, ' ') + "noon " + zone + " UTC\n";
+      input += std::string(70000, '\n') + "3:45 p.m. UTC CET";
+      const auto run = testsupport::run_program(PROGRAM_PATH, input);
+      // The unknown source zone keeps CET's offset.
+      const std::string want = "1:00 p.m.\noops:  <<<" + zone + ">>>\n11:00 a.m.\n4:45 p.m.\n";
+      EXPECT_EQ(run.status, 0) << length << " bytes from byte " << start;
+      EXPECT_TRUE(run.out == want) << length << " bytes from byte " << start;
+      EXPECT_EQ(run.err, "") << length << " bytes from byte " << start;
+    }
+  }
 }
 
 TEST(ZoneclockEndToEnd, TokenTooLongForTheMemoryKeepsTheAnswersBefore) {
