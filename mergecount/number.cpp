@@ -20,11 +20,9 @@ constexpr std::size_t slack = 32;
 std::array<char, chunk_size + slack> chunk{};  // unread input is chunk[pos..len)
 std::size_t pos = 0;
 std::size_t len = 0;
-uint64_t before_chunk = 0;  // bytes of the source that came before chunk[0]
-std::FILE* source = stdin;
-int source_fd = STDIN_FILENO;       // source's descriptor, or -1 for a memory stream
-void (*before_refill)() = nullptr;  // called before each refill
-bool source_ended = false;          // the source ended or failed: it is never read again
+int source_fd = -1;                 // the descriptor the numbers are read from
+bool (*before_refill)() = nullptr;  // called before each read of it
+bool source_ended = false;          // it ended, failed or must not be read again: it never is
 bool source_failed = false;         // reading it failed
 
 constexpr uint64_t limit = uint64_t{1} << 31;  // magnitude past which a number clamps
@@ -38,11 +36,6 @@ bool blank(unsigned char c) {
 // when nothing has. Returns how many bytes it read: 0 at the end of the
 // input, or when reading failed, which sets source_failed.
 std::size_t read_chunk() {
-  if (source_fd < 0) {
-    const std::size_t got = std::fread(chunk.data(), 1, chunk_size, source);
-    source_failed = got == 0 && std::ferror(source) != 0;
-    return got;
-  }
   for (;;) {
     const ssize_t got = read(source_fd, chunk.data(), chunk_size);
     if (got >= 0) {
@@ -62,18 +55,18 @@ std::size_t read_chunk() {
   }
 }
 
-// Makes sure an unread byte is at pos; false at end of input.
+// Makes sure an unread byte is at pos; false at end of input, or once the
+// caller's before_refill has said that no more is to be read.
 bool fill() {
   if (pos < len) {
     return true;
   }
-  before_chunk += len;
   pos = 0;
   len = 0;
+  if (!source_ended && before_refill != nullptr && !before_refill()) {
+    source_ended = true;
+  }
   if (!source_ended) {
-    if (before_refill != nullptr) {
-      before_refill();
-    }
     len = read_chunk();
     source_ended = len == 0;
   }
@@ -291,15 +284,13 @@ inline const char* read_plain(const char* p, int32_t& value) {
 
 }  // namespace
 
-void read_from(std::FILE* in, void (*before_read)()) {
-  source = in;
-  source_fd = fileno(in);
+void read_from(int fd, bool (*before_read)()) {
+  source_fd = fd;
   before_refill = before_read;
   source_ended = false;
   source_failed = false;
   pos = 0;
   len = 0;
-  before_chunk = 0;
   std::fill_n(chunk.begin(), slack, '\0');
 }
 
@@ -330,10 +321,6 @@ std::size_t read_numbers(int32_t* out, std::size_t count) {
 
 bool read_failed() {
   return source_failed;
-}
-
-uint64_t consumed() {
-  return before_chunk + pos;
 }
 
 }  // namespace mergecount
