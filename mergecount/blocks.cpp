@@ -11,6 +11,7 @@
 #include <charconv>
 #include <cstdint>
 #include <new>
+#include <stdexcept>
 #include <vector>
 
 #include "merge.hpp"
@@ -93,9 +94,9 @@ void print_count(int64_t r) {
 
 // Reads the n values of the current block, n > 0. Returns where they are, or
 // nullptr when the input runs out of numbers (it ends, cannot be read, or is
-// read no more after a failed write), or memory for them runs out, first. A
-// block longer than sequence goes to long_block, which grows only as its
-// values arrive.
+// read no more after a failed write), or memory for them cannot be had,
+// first. A block longer than sequence goes to long_block, which grows only
+// as its values arrive.
 int32_t* read_block() {
   const auto count = static_cast<std::size_t>(n);
   if (count <= sequence.size()) {
@@ -112,6 +113,8 @@ int32_t* read_block() {
     }
   } catch (const std::bad_alloc&) {
     return nullptr;
+  } catch (const std::length_error&) {
+    return nullptr;  // more values than a vector can hold, as on a 32-bit machine
   }
   return long_block.data();
 }

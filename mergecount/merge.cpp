@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 #include <new>
+#include <stdexcept>
 #include <utility>
 #include <vector>
 
@@ -245,8 +246,9 @@ int64_t merge_twice(const int32_t* src, int32_t* dst, std::ptrdiff_t w) {
                          (src + 3 * w) - left_end2, 0);
 }
 
-// The merge buffer for a range of len values, or nullptr when there is no
-// memory for it.
+// The merge buffer for a range of len values, or nullptr when it cannot be
+// had: no memory for it, or more values than a vector can hold, as on a
+// 32-bit machine.
 int32_t* buffer_for(std::ptrdiff_t len) {
   if (len <= static_cast<std::ptrdiff_t>(capacity)) {
     return temp.data();
@@ -254,6 +256,8 @@ int32_t* buffer_for(std::ptrdiff_t len) {
   try {
     wide_temp.resize(static_cast<std::size_t>(len));
   } catch (const std::bad_alloc&) {
+    return nullptr;
+  } catch (const std::length_error&) {
     return nullptr;
   }
   return wide_temp.data();
