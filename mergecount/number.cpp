@@ -233,9 +233,8 @@ constexpr std::array<uint64_t, 9> powers = make_powers<base>();
 //
 // The next number's start depends only on where the digits stop; the
 // conversion is off that path, and no branch depends on the digits, so
-// consecutive numbers overlap in the processor. Measured on 1,000,000 random
-// values: 8 ms, against 15 ms for a byte-by-byte reader; in hexadecimal,
-// 11 ms against 19 ms.
+// consecutive numbers overlap in the processor: in every base this reads
+// plain numbers faster than the byte-by-byte reader.
 template <unsigned base, int most>
 const char* read_plain_digits(const char* p, std::size_t skip, bool negative, int32_t& value) {
   const uint64_t skipped = (uint64_t{1} << (8 * skip)) - 1;  // the bytes before the digits
@@ -243,9 +242,8 @@ const char* read_plain_digits(const char* p, std::size_t skip, bool negative, in
   const uint64_t tail = load8(p + 8);
   const uint64_t head_stops = non_digits<base>(head) & ~skipped;
   const uint64_t tail_stops = non_digits<base>(tail);
-  // Unsigned, as the positions it moves: a signed length measured 1.5% slower
-  // for a whole run on 1,000,000 random values (a sign extension on the path
-  // from one number to the next).
+  // Unsigned, as the positions it moves: a signed one puts a sign extension
+  // on the path from one number to the next, which slows a whole run.
   const std::size_t length = head_stops != 0
                                  ? static_cast<std::size_t>(std::countr_zero(head_stops)) / 8
                                  : 8 + static_cast<std::size_t>(std::countr_zero(tail_stops)) / 8;
