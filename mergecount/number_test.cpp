@@ -242,10 +242,10 @@ std::vector<std::string> magnitudes_around_the_limits(int base) {
 TEST(ReadNumber, NumbersBeyondTheRangeClampToItsEnds) {
   std::vector<std::string> tokens = {"1234567890123456", "9999999999999999", "-0xffffffffffff",
                                      "0777777777777777", "0000000000000000000000000000000000017"};
-  for (const char* prefix : {"", "0", "0x", "0X"}) {
-    const int base = prefix[0] == '\0' ? 10 : prefix[1] == '\0' ? 8 : 16;
+  for (const std::string prefix : {"", "0", "0x", "0X"}) {
+    const int base = prefix.empty() ? 10 : prefix == "0" ? 8 : 16;
     for (std::string digits : magnitudes_around_the_limits(base)) {
-      if (prefix[1] == 'X') {
+      if (prefix == "0X") {
         std::transform(digits.begin(), digits.end(), digits.begin(),
                        [](char c) { return static_cast<char>(std::toupper(c)); });
       }
