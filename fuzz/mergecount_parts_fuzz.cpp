@@ -61,7 +61,7 @@ void check_reader(uint8_t first, const uint8_t* data, size_t size) {
   }
   std::vector<int32_t> got;
   testsupport::LoopRun how;
-  how.pieces = {size_t{first >> 1U} + 1};
+  how.pieces = {size_t{first} / 2 + 1};
   const auto run = testsupport::run_loop(
       [&got](int input, int /*output*/) {
         mergecount::read_from(input);
