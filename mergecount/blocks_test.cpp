@@ -28,7 +28,9 @@ TEST(CountBlocks, SameAnswersWhateverTheSystemCallsDo) {
   for (int v = 10000; v > 0; --v) {
     input += std::to_string(v) + " ";
   }
-  input += "\n" + testsupport::repeated("2 2 1\n", 20000) + testsupport::repeated("-1\n", 20000);
+  input += "\n";
+  input += testsupport::repeated("2 2 1\n", 20000);
+  input += testsupport::repeated("-1\n", 20000);
   input += "0\n3 3 2 1\n";
   const std::string want = "6\n2\n0\n49995000\n" + testsupport::repeated("1\n", 20000) +
                            testsupport::repeated("0\n", 20000);
