@@ -2,8 +2,9 @@
 // as 32-bit values, is counted by getResult and by getResult2 over a range
 // that starts past the front, which must agree on the count and the order and
 // leave the values around the range alone. An odd first byte: the rest is read
-// with read_number and with sscanf("%lli"), clamped to the 32-bit range, which
-// must agree on every number and where each stops.
+// with read_number, in reads of sizes the first byte chooses, and with
+// sscanf("%lli"), clamped to the 32-bit range, which must agree on every
+// number and where each stops.
 #include <algorithm>
 #include <climits>
 #include <cstdint>
@@ -13,6 +14,7 @@
 #include <string>
 #include <vector>
 
+#include "loop_run.hpp"
 #include "merge.hpp"
 #include "number.hpp"
 
@@ -43,32 +45,36 @@ void check_merge(const uint8_t* data, size_t size, bool few_distinct) {
   }
 }
 
-void check_reader(const uint8_t* data, size_t size) {
+// Reads the rest with read_number from a pipe, in reads of 1 to 128 bytes
+// as the first byte says, and with sscanf("%lli") from where the last number
+// stopped: the two must read the same numbers, clamped to the 32-bit range,
+// and stop at the same one; where each read stops shows in those after it.
+void check_reader(uint8_t first, const uint8_t* data, size_t size) {
   std::string s(reinterpret_cast<const char*>(data), size);
   s.erase(std::remove(s.begin(), s.end(), '\0'), s.end());  // sscanf stops at NUL
-  std::FILE* in = fmemopen(s.data(), s.size() + 1, "r");    // the NUL ends the text
-  if (in == nullptr) {
+  std::vector<int32_t> want;
+  long long wide = 0;
+  int used = 0;
+  for (const char* at = s.c_str(); std::sscanf(at, "%lli%n", &wide, &used) == 1;
+       at += used) {  // NOLINT
+    want.push_back(static_cast<int32_t>(std::clamp<long long>(wide, INT32_MIN, INT32_MAX)));
+  }
+  std::vector<int32_t> got;
+  testsupport::LoopRun how;
+  how.pieces = {size_t{first} / 2 + 1};
+  const auto run = testsupport::run_loop(
+      [&got](int input, int /*output*/) {
+        mergecount::read_from(input);
+        int32_t value = 0;
+        while (mergecount::read_number(value)) {
+          got.push_back(value);
+        }
+        return mergecount::read_failed() ? 1 : 0;
+      },
+      s, how);
+  if (run.status != 0 || got != want) {
     std::abort();
   }
-  mergecount::read_from(in);
-  size_t at = 0;
-  while (true) {
-    long long wide = 0;
-    int used = 0;
-    const bool scanned = std::sscanf(s.c_str() + at, "%lli%n", &wide, &used) == 1;  // NOLINT
-    int32_t got = 0;
-    const bool read = mergecount::read_number(got);
-    const auto want = static_cast<int32_t>(std::clamp<long long>(wide, INT32_MIN, INT32_MAX));
-    if (scanned != read || (read && (got != want || mergecount::consumed() != at + used))) {
-      std::abort();
-    }
-    if (!read) {
-      break;
-    }
-    at += static_cast<size_t>(used);
-  }
-  mergecount::read_from(stdin);
-  std::fclose(in);
 }
 
 }  // namespace
@@ -80,7 +86,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if ((data[0] & 1) == 0) {
     check_merge(data + 1, size - 1, (data[0] & 2) != 0);
   } else {
-    check_reader(data + 1, size - 1);
+    check_reader(data[0], data + 1, size - 1);
   }
   return 0;
 }

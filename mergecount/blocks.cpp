@@ -1,4 +1,4 @@
-// The read-count-print loop of mergecount over a pair of streams.
+// The read-count-print loop of mergecount over a pair of descriptors.
 
 #include "blocks.hpp"
 
@@ -10,8 +10,8 @@
 #include <cerrno>
 #include <charconv>
 #include <cstdint>
-#include <cstdio>
 #include <new>
+#include <stdexcept>
 #include <vector>
 
 #include "merge.hpp"
@@ -27,17 +27,12 @@ constexpr std::size_t long_step = 65536;  // values a longer block's storage gro
 
 std::array<char, 1 << 16> out_buf;  // whole lines waiting to be written
 std::size_t out_len;
-bool out_failed;
-std::FILE* out;  // the stream counts are written to
-int out_fd;      // its descriptor, or -1 for a memory stream
+bool out_failed;  // a write failed: nothing more is read or written
+int out_fd;       // the descriptor counts are written to
 
-// Writes out_buf[0..out_len): straight to out_fd, in one write(2) unless the
-// descriptor takes less, or through stdio for a memory stream. Returns false
-// when the output could not be written.
+// Writes out_buf[0..out_len) to out_fd, in one write(2) unless the
+// descriptor takes less. Returns false when the output could not be written.
 bool write_out() {
-  if (out_fd < 0) {
-    return std::fwrite(out_buf.data(), 1, out_len, out) == out_len && std::fflush(out) == 0;
-  }
   const char* p = out_buf.data();
   std::size_t left = out_len;
   while (left > 0) {
@@ -60,12 +55,14 @@ bool write_out() {
 
 // Writes out the lines held. Called when the buffer is full, at the end, and
 // before every refill of the input, which may wait: so each count goes out
-// before the program waits for more input.
-void flush_out() {
+// before the program waits for more input. Returns false once a write has
+// failed, which stops the reading.
+bool flush_out() {
   if (!out_failed && out_len > 0 && !write_out()) {
     out_failed = true;
   }
   out_len = 0;
+  return !out_failed;
 }
 
 // Prints a count on a line of its own. Above one thousand million it goes out
@@ -96,9 +93,10 @@ void print_count(int64_t r) {
 }
 
 // Reads the n values of the current block, n > 0. Returns where they are, or
-// nullptr when the input runs out of numbers, or memory for them runs out,
-// first. A block longer than sequence goes to long_block, which grows only as
-// its values arrive.
+// nullptr when the input runs out of numbers (it ends, cannot be read, or is
+// read no more after a failed write), or memory for them cannot be had,
+// first. A block longer than sequence goes to long_block, which grows only
+// as its values arrive.
 int32_t* read_block() {
   const auto count = static_cast<std::size_t>(n);
   if (count <= sequence.size()) {
@@ -115,6 +113,8 @@ int32_t* read_block() {
     }
   } catch (const std::bad_alloc&) {
     return nullptr;
+  } catch (const std::length_error&) {
+    return nullptr;  // more values than a vector can hold, as on a 32-bit machine
   }
   return long_block.data();
 }
@@ -122,29 +122,25 @@ int32_t* read_block() {
 // Writes what is left. Returns the exit status: status, or 1 when the input
 // could not be read or any output could not be written.
 int finish(int status) {
-  flush_out();
-  if (std::fflush(out) != 0 || out_failed || read_failed()) {
-    return 1;
-  }
-  return status;
+  return flush_out() && !read_failed() ? status : 1;
 }
 
 }  // namespace
 
-int count_blocks(std::FILE* input, std::FILE* output) {
-  out = output;
-  out_fd = fileno(output);
+int count_blocks(int input, int output) {
+  out_fd = output;
   out_len = 0;
-  out_failed = std::fflush(output) != 0;  // what the caller left there goes first
+  out_failed = false;
   read_from(input, flush_out);
 
-  while (read_number(n) && n != 0) {
+  while (!out_failed && read_number(n) && n != 0) {
     if (n < 0) {
       print_count(0);  // a block with no values has no inversions
       continue;
     }
-    // -1 when the block is cut short, or getResult has no memory for its
-    // merge buffer (which it gives back once it is done).
+    // -1 when the block is cut short (by the input or a failed write), or
+    // getResult has no memory for its merge buffer (which it gives back once
+    // it is done).
     int32_t* const values = read_block();
     const int64_t count = values == nullptr ? -1 : n == 1 ? 0 : getResult(values, 0, n);
     if (!long_block.empty()) {

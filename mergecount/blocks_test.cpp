@@ -2,56 +2,102 @@
 
 #include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/mman.h>
 #include <unistd.h>
 
-#include <chrono>
-#include <cstdio>
+#include <cstdint>
 #include <cstdlib>
 #include <string>
-#include <thread>
+#include <vector>
 
-#include "in_memory.hpp"
+#include "loop_run.hpp"
+#include "run_program.hpp"
 
 namespace {
 
-// Memory streams on both sides, as the fuzz driver uses them.
-TEST(CountBlocks, ReadsAndWritesMemoryStreams) {
-  const auto run =
-      testsupport::run_in_memory(mergecount::count_blocks, "3 3 2 1\n2 0x10 010\n-1\n");
-  EXPECT_EQ(run.status, 0);
-  EXPECT_EQ(run.out, "3\n1\n0\n");
+using testsupport::LoopRun;
+using testsupport::Sink;
+
+// Blocks in every base and a negative count, a block of 10,000 values that
+// spans reads, and 40,000 short blocks whose answers fill the output buffer
+// and the pipes, then a count of 0 with a block after it that is never read:
+// the same answers however read(2), poll(2) and write(2) turn out, and each
+// call starts afresh.
+TEST(CountBlocks, SameAnswersWhateverTheSystemCallsDo) {
+  std::string input = "5 9 1 0 5 4\n3 0x10 010 9\n-1\n10000\n";
+  for (int v = 10000; v > 0; --v) {
+    input += std::to_string(v) + " ";
+  }
+  input += "\n";
+  input += testsupport::repeated("2 2 1\n", 20000);
+  input += testsupport::repeated("-1\n", 20000);
+  input += "0\n3 3 2 1\n";
+  const std::string want = "6\n2\n0\n49995000\n" + testsupport::repeated("1\n", 20000) +
+                           testsupport::repeated("0\n", 20000);
+  const std::vector<LoopRun> ways = {
+      {},                                             // a file, read in whole chunks
+      {{1}},                                          // one byte a read
+      {{3, 1, 70000, 5}},                             // pieces cut anywhere
+      {{}, false, Sink::slow_pipe, true},             // writes interrupted while they wait
+      {{4096}, true, Sink::nonblocking_pipe, false},  // EAGAIN on both sides, short writes
+      {{2, 9000}, true, Sink::nonblocking_pipe, true},
+  };
+  for (const LoopRun& how : ways) {
+    const auto run = testsupport::run_loop(mergecount::count_blocks, input, how);
+    EXPECT_EQ(run.status, 0);
+    EXPECT_TRUE(run.out == want) << run.out.size() << " bytes out, " << run.signals << " signals";
+  }
 }
 
-// 200,000 bytes of answers into a pipe in non-blocking mode that holds
-// 65,536 and is not read for a while: the writes wait, nothing is lost.
-TEST(CountBlocks, WaitsOnAFullNonBlockingOutput) {
-  std::string input;
-  for (int k = 0; k < 100000; ++k) {
-    input += "-1\n";
+// Signals that interrupt every wait for input, a piece at a time, and poll
+// waiting on a non-blocking descriptor: not failures, and nothing is lost.
+TEST(CountBlocks, ReadsAndPollsInterruptedBySignals) {
+  for (const bool nonblocking : {false, true}) {
+    const LoopRun how{{1, 2}, nonblocking, Sink::file, true};
+    const auto run =
+        testsupport::run_loop(mergecount::count_blocks, "3 3 2 1\n2 0x10 010\n-1\n1 5", how);
+    EXPECT_EQ(run.status, 0);
+    EXPECT_EQ(run.out, "3\n1\n0\n0\n");
+    EXPECT_GT(run.signals, 0);
   }
-  std::FILE* in = fmemopen(input.data(), input.size(), "r");
-  int ends[2];
-  ASSERT_EQ(pipe(ends), 0);
-  ASSERT_EQ(fcntl(ends[1], F_SETFL, O_NONBLOCK), 0);
-  std::FILE* out = fdopen(ends[1], "w");
-  ASSERT_NE(in, nullptr);
-  ASSERT_NE(out, nullptr);
-  std::string got;
-  std::thread reader([&got, &ends] {
-    std::this_thread::sleep_for(std::chrono::milliseconds(20));
-    char buf[4096];
-    ssize_t n = 0;
-    while ((n = read(ends[0], buf, sizeof buf)) > 0) {
-      got.append(buf, static_cast<std::size_t>(n));
-    }
-  });
-  EXPECT_EQ(mergecount::count_blocks(in, out), 0);
-  std::fclose(out);
-  reader.join();
-  close(ends[0]);
-  std::fclose(in);
-  EXPECT_EQ(got.size(), 200000U);
-  EXPECT_EQ(got.find_first_not_of("0\n"), std::string::npos);
+}
+
+// A count past the 32-bit range reads as its nearest end: a huge block, cut
+// short here by the end of the input (status 1, no line), or a negative
+// count, which gives 0 before the next block. Taken in 32 or 64 bits with
+// wrapping, each of these counts would read as 0, which ends the input, or
+// as a short block.
+TEST(CountBlocks, CountsBeyondTheRangeClampToItsEnds) {
+  for (const char* count :
+       {"2147483648", "4294967296", "0x100000000", "040000000001", "18446744073709551616",
+        "0X10000000000000001", "02000000000000000000000", "99999999999999999999999999",
+        "-4294967296", "-0x100000000", "-18446744073709551616", "-0x10000000000000001"}) {
+    const bool negative = count[0] == '-';
+    const auto run =
+        testsupport::run_loop(mergecount::count_blocks, std::string(count) + " 2 1 0\n");
+    EXPECT_EQ(run.status, negative ? 0 : 1) << count;
+    EXPECT_EQ(run.out, negative ? "0\n1\n" : "") << count;
+  }
+}
+
+// A failed write ends the run at once: with more input there to be read, no
+// read follows the write that failed; the next call starts afresh.
+TEST(CountBlocks, AFailedWriteStopsTheReading) {
+  const std::string input = testsupport::repeated("2 2 1\n", 40000);  // 240,000 bytes
+  const int in = memfd_create("input", 0);
+  ASSERT_GE(in, 0);
+  ASSERT_EQ(write(in, input.data(), input.size()), static_cast<ssize_t>(input.size()));
+  ASSERT_EQ(lseek(in, 0, SEEK_SET), 0);
+  const int full = open("/dev/full", O_WRONLY);
+  ASSERT_GE(full, 0);
+  EXPECT_EQ(mergecount::count_blocks(in, full), 1);
+  // The answers to the first read's blocks are written before the second.
+  EXPECT_LE(lseek(in, 0, SEEK_CUR), 65536) << "bytes read";
+  close(full);
+  close(in);
+  const auto next = testsupport::run_loop(mergecount::count_blocks, "3 3 2 1\n");
+  EXPECT_EQ(next.status, 0);
+  EXPECT_EQ(next.out, "3\n");
 }
 
 }  // namespace

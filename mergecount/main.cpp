@@ -6,13 +6,13 @@
 // end of input. Output: per block, the number of position pairs i < j with
 // a[i] > a[j], one per line.
 
-#include <cstdio>
+#include <unistd.h>
 
 #include "blocks.hpp"
 
 int main() {
-  int status = mergecount::count_blocks(stdin, stdout);
-  if (std::fclose(stdout) != 0) {
+  int status = mergecount::count_blocks(STDIN_FILENO, STDOUT_FILENO);
+  if (close(STDOUT_FILENO) != 0) {
     status = 1;
   }
   return status;

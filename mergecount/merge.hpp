@@ -15,7 +15,8 @@ inline constexpr std::size_t capacity = 1'000'004;
 // ascending. Values outside the range are untouched. Works in a merge buffer
 // of its own: `temp` for ranges up to capacity, a buffer grown to the range's
 // length for longer ones, given back before it returns. Returns -1, with the
-// range untouched, when there is no memory for that buffer.
+// range untouched, when that buffer cannot be had: no memory for it, or more
+// values than a vector can hold.
 int64_t getResult(int32_t* arr, int32_t lo, int32_t hi);
 
 // getResult2: the same contract as getResult, by repeated passes of

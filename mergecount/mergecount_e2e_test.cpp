@@ -130,6 +130,16 @@ TEST(MergecountEndToEnd, UnwritableOutputAtSeveralSizesIsStatusOne) {
   EXPECT_EQ(testsupport::runs_not_failing_on_full_output(PROGRAM_PATH, input_for), "");
 }
 
+// A failed write ends the run at once while input keeps coming: stdout on
+// /dev/full, or on a pipe nobody reads with SIGPIPE ignored.
+TEST(MergecountEndToEnd, FailedWriteEndsTheRunWithInputStillComing) {
+  for (const bool broken_pipe : {false, true}) {
+    const auto run = testsupport::run_on_endless_input(PROGRAM_PATH, "1 5\n", broken_pipe);
+    EXPECT_EQ(run.status, 1) << (broken_pipe ? "a pipe nobody reads" : "/dev/full");
+    EXPECT_EQ(run.err, "");
+  }
+}
+
 // Sends each piece of input in one write and waits for the answers it
 // completes before sending the next, then ends the input and expects `last`.
 void converse(bool on_terminal, const std::vector<std::pair<std::string, std::string>>& steps,

@@ -1,20 +1,22 @@
-// Reading of integers with base detection from a stream taken in large chunks.
+// Reading of integers with base detection from a descriptor taken in large
+// chunks.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
-#include <cstdio>
 
 namespace mergecount {
 
-// read_from: accepts an open stream and a function to call before each
-// refill, or nullptr. Makes the stream the source of the reads that follow,
-// dropping whatever was buffered from the source before (standard input
-// until this is called). A stream with a file descriptor is read with one
-// read(2) per refill, taking what has arrived, past stdio's own buffer; a
-// memory stream with fread. before_read is called before every refill, which
-// may wait for input: it should write out every answer the caller holds.
-void read_from(std::FILE* in, void (*before_read)() = nullptr);
+// read_from: accepts a descriptor open for reading and a function to call
+// before each read of it, or nullptr. Makes fd the source of the reads that
+// follow, dropping whatever was buffered from the source before; call it
+// before the first read. Each refill is one read(2), which takes what has
+// arrived and waits only when nothing has: made again after a signal, and on
+// a descriptor in non-blocking mode once it is ready. before_read is called
+// before every read(2), which may wait: it should write out every answer the
+// caller holds, and return false when it could not, after which fd is not
+// read again and the reads see the end of the input. Leaves fd open.
+void read_from(int fd, bool (*before_read)() = nullptr);
 
 // read_failed: returns true once reading the source has failed (an error,
 // not its end); the reads then see the end of the input.
@@ -35,8 +37,5 @@ bool read_number(int32_t& value);
 // out[0..count) with read_number and returns how many it read, fewer than
 // count only when a read failed.
 std::size_t read_numbers(int32_t* out, std::size_t count);
-
-// consumed: returns how many bytes of the current source the reads have taken.
-uint64_t consumed();
 
 }  // namespace mergecount
