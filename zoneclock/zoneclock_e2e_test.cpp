@@ -326,6 +326,21 @@ TEST(ZoneclockEndToEnd, TokenTooLongForTheMemoryKeepsTheAnswersBefore) {
   EXPECT_EQ(run.out, "1:00 p.m.\n");
 }
 
+// On a 32-bit machine a token can outgrow what the window's vector holds
+// (max_size(), 2^31 - 1 bytes) before the memory runs out: that ends the run
+// the same way, the answers before it written, status 1, nothing on stderr.
+// The token is 1.2 GB of NUL bytes, from a sparse file.
+TEST(ZoneclockEndToEnd, TokenPastWhatTheWindowHoldsOnThirtyTwoBits) {
+  if (sizeof(void*) > 4) {
+    GTEST_SKIP() << "only a 32-bit window reaches max_size() before the memory runs out";
+  }
+  const auto run = testsupport::run_program(PROGRAM_PATH, "2\nnoon UTC UTC\nnoon ", nullptr, 0,
+                                            off_t{1200} * 1000 * 1000);
+  EXPECT_EQ(run.status, 1);
+  EXPECT_EQ(run.err, "");
+  EXPECT_EQ(run.out, "noon\n");
+}
+
 // Descriptors in non-blocking mode, which the program shares with whoever set
 // the mode, are waited on: input that has not arrived yet is not its end, and
 // a full output pipe is not a failed write.

@@ -66,15 +66,22 @@ inline std::string slurp(const std::string& path) {
 // which case Outcome::out stays empty. With an address_limit in bytes, the
 // program's address space is limited to it (the sanitizers reserve far more,
 // and an emulator does not hold the program to it, so callers skip such runs
-// under either). Leaves no temporary file behind.
+// under either). With a longer padded_size, the input file is that long,
+// input followed by NUL bytes that take no room on the disk (a sparse file).
+// Leaves no temporary file behind.
 inline Outcome run_program(const std::string& exe, std::string_view input,
-                           const char* stdout_path = nullptr, rlim_t address_limit = 0) {
+                           const char* stdout_path = nullptr, rlim_t address_limit = 0,
+                           off_t padded_size = 0) {
   std::string in_path = temp_path("in");
   std::string out_path = temp_path("out");
   std::string err_path = temp_path("err");
   {
     std::ofstream in(in_path, std::ios::binary);
     in.write(input.data(), static_cast<std::streamsize>(input.size()));
+  }
+  if (padded_size > static_cast<off_t>(input.size()) &&
+      truncate(in_path.c_str(), padded_size) != 0) {
+    return {};
   }
   const std::string target = stdout_path != nullptr ? stdout_path : out_path;
   Outcome result;
