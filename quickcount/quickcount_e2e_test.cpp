@@ -48,12 +48,12 @@ TEST(QuickcountEndToEnd, HostileOrdersOfAMillionFinishWithTheRightCount) {
   std::string input;
   std::string want;
   for (bool largest : {true, false}) {
-    const std::vector<int32_t> order = quickcount::hostile_order(1000000, largest);
+    const std::vector<int32_t> order = testsupport::hostile_order(1000000, largest);
     input += block_text(order);
     want += std::to_string(testsupport::fenwick_count(order)) + "\n";
   }
   // Hostile for the first levels only, then shuffled.
-  const std::vector<int32_t> mixed = quickcount::hostile_order(1000000, false, 60, 11);
+  const std::vector<int32_t> mixed = testsupport::hostile_order(1000000, false, 60, 11);
   input += block_text(mixed);
   want += std::to_string(testsupport::fenwick_count(mixed)) + "\n";
   expect_output(input + "0\n", want);
