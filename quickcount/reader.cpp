@@ -15,16 +15,14 @@ constexpr size_t chunk_size = 1 << 16;
 // check, and only then ask whether more input is needed. Eight bytes of room
 // after it let a scan load eight bytes from any position up to the NUL.
 std::array<char, chunk_size + 8> chunk;
-size_t pos;             // next unread byte of chunk
-size_t len;             // bytes of input held in chunk
-uint64_t before_chunk;  // input bytes delivered before those in chunk
-bool ended;             // the source has said the input ended: it is not asked again
+size_t pos;  // next unread byte of chunk
+size_t len;  // bytes of input held in chunk
+bool ended;  // the source has said the input ended: it is not asked again
 
 // Replaces the chunk by the next bytes of input; false when the input has
 // ended. Once it has, the source is left alone: at a terminal another read
 // would wait for a second end-of-file key.
 bool refill() {
-  before_chunk += len;
   pos = 0;
   len = ended ? 0 : source(chunk.data(), chunk_size);
   ended = len == 0;
@@ -142,7 +140,6 @@ void start_reading(Source from) {
   source = from;
   pos = 0;
   len = 0;
-  before_chunk = 0;
   ended = false;
   chunk[0] = '\0';
 }
@@ -157,10 +154,6 @@ int64_t read_ints(int32_t* values, int64_t n) {
     ++done;
   }
   return done;
-}
-
-uint64_t consumed() {
-  return before_chunk + pos;
 }
 
 }  // namespace quickcount
