@@ -1,8 +1,8 @@
 // End-to-end tests whose inputs are generated: long and hostile blocks against
 // an independent count, blocks beyond the fixed storage in a row, a huge count
 // with few values and a block too long for the memory under a small
-// address-space limit, and unwritable output; and the program driven a block
-// at a time, as a coprocess and at a terminal.
+// address-space limit, and unwritable output, also with endless input; and
+// the program driven a block at a time, as a coprocess and at a terminal.
 #include <gtest/gtest.h>
 #include <sys/resource.h>
 
@@ -182,6 +182,22 @@ TEST(QuickcountCoprocess, AnswersAtATerminal) {
   EXPECT_EQ(r.status, 0);
   EXPECT_EQ(r.err, "");
   EXPECT_EQ(r.out, "1\n");
+}
+
+// A failed write ends the run at once while input keeps coming: stdout on
+// /dev/full, or on a pipe nobody reads with SIGPIPE ignored. Between blocks,
+// and inside a block of 2,000,000,000 values whose values keep coming (the
+// white space keeps the memory it would take small).
+TEST(QuickcountEndToEnd, FailedWriteEndsTheRunWithInputStillComing) {
+  const std::string in_a_block = "1 5 2000000000" + std::string(4000, ' ');
+  for (const std::string& text : {std::string("1 5\n"), in_a_block}) {
+    for (const bool broken_pipe : {false, true}) {
+      const auto run = testsupport::run_on_endless_input(PROGRAM_PATH, text, broken_pipe);
+      EXPECT_EQ(run.status, 1) << (broken_pipe ? "a pipe nobody reads" : "/dev/full") << ", "
+                               << text.size() << "-byte text";
+      EXPECT_EQ(run.err, "");
+    }
+  }
 }
 
 TEST(QuickcountEndToEnd, UnwritableOutputAtSeveralSizesIsStatusOne) {
