@@ -31,7 +31,7 @@ std::vector<int32_t> long_spare;
 
 std::array<char, 1 << 16> out_buf;  // output waiting to be written: whole lines
 size_t out_len;
-bool in_ended;  // the input has ended, or a write failed: it is never read again
+bool in_ended;  // the input has ended or failed, or a write failed: it is never read again
 bool failed;    // a read or write failed, or a block was cut short: status 1
 int in_fd;      // the descriptor blocks are read from
 int out_fd;     // the descriptor counts are written to
