@@ -1,4 +1,4 @@
-// The read-count-print loop of quickcount over a pair of streams.
+// The read-count-print loop of quickcount over a pair of descriptors.
 
 #include "blocks.hpp"
 
@@ -9,8 +9,8 @@
 #include <cerrno>
 #include <charconv>
 #include <cstdint>
-#include <cstdio>
 #include <new>
+#include <stdexcept>
 #include <vector>
 
 #include "reader.hpp"
@@ -31,16 +31,15 @@ std::vector<int32_t> long_spare;
 
 std::array<char, 1 << 16> out_buf;  // output waiting to be written: whole lines
 size_t out_len;
-bool out_failed;
-bool in_failed;  // the input could not be read
-std::FILE* in;   // the stream blocks are read from
-std::FILE* out;  // the stream counts are written to
-int in_fd;       // their descriptors, or -1 for streams without one (in memory)
-int out_fd;
+bool in_ended;  // the input has ended or failed, or a write failed: it is never read again
+bool failed;    // a read or write failed, or a block was cut short: status 1
+int in_fd;      // the descriptor blocks are read from
+int out_fd;     // the descriptor counts are written to
 
-// After a read or write on fd failed: true when it is worth trying again,
-// because a signal interrupted it, or because fd is in non-blocking mode and
-// has now become ready for events.
+// After a read or write on fd failed: true when it should be made again,
+// because a signal interrupted it, or because fd is non-blocking and was not
+// ready (this then waits until it is ready for events, POLLIN or POLLOUT).
+// False for a real error.
 bool try_again(int fd, short events) {
   if (errno == EINTR) {
     return true;
@@ -57,57 +56,46 @@ bool try_again(int fd, short events) {
   return true;
 }
 
-// Writes out the lines held in out_buf and empties it; on failure sets
-// out_failed, and nothing more is written. One write call on a descriptor
-// (another only for what a partial write left), fwrite and fflush on a
-// stream in memory.
+// Writes out the lines held in out_buf and empties it: one write, and more
+// only for what a partial write left. A failed write fails the run: the input
+// is not read again, and since the loop then stops, nothing more is written.
 void flush_out() {
   const char* from = out_buf.data();
-  size_t left = out_failed ? 0 : out_len;
+  size_t left = out_len;
   out_len = 0;
-  if (out_fd < 0) {
-    if (left > 0 && (std::fwrite(from, 1, left, out) != left || std::fflush(out) != 0)) {
-      out_failed = true;
-    }
-    return;
-  }
   while (left > 0) {
     const ssize_t n = write(out_fd, from, left);
     if (n > 0) {
       from += n;
       left -= static_cast<size_t>(n);
     } else if (n == 0 || !try_again(out_fd, POLLOUT)) {
-      out_failed = true;
+      failed = in_ended = true;
       return;
     }
   }
 }
 
 // The reader's source. Writes out the answers held first, since the read may
-// wait for input; then one read of what has arrived, or fread on a stream in
-// memory. A read error counts as the end of input and sets in_failed.
+// wait for input; then one read of what has arrived. Returns 0, the end of
+// the input, once the input has ended, on a read error or after a failed
+// write (failed is then set).
 size_t read_in(char* buf, size_t size) {
   flush_out();
-  if (in_fd < 0) {
-    const size_t n = std::fread(buf, 1, size, in);
-    in_failed = in_failed || std::ferror(in) != 0;
-    return n;
+  if (in_ended) {
+    return 0;
   }
-  for (;;) {
-    const ssize_t n = read(in_fd, buf, size);
-    if (n >= 0) {
-      return static_cast<size_t>(n);
-    }
-    if (!try_again(in_fd, POLLIN)) {
-      in_failed = true;
-      return 0;
-    }
+  ssize_t n = 0;
+  while ((n = read(in_fd, buf, size)) < 0 && try_again(in_fd, POLLIN)) {
   }
+  failed = failed || n < 0;
+  in_ended = n <= 0;
+  return n > 0 ? static_cast<size_t>(n) : 0;
 }
 
 // Reads the N values of the block into p (nothing for N <= 0). False when the
 // input ends, or something that is not a number comes, before all are read.
-// Throws std::bad_alloc when a long block does not fit in memory.
+// Throws std::bad_alloc, or std::length_error where a vector cannot count that
+// many values, when a long block does not fit in memory.
 bool read_block() {
   p = values;
   scratch = spare;
@@ -140,54 +128,51 @@ void release_long_storage() {
   long_spare = std::vector<int32_t>();
 }
 
-// Appends count and a line feed to the output.
+// Appends count and a line feed to the output, and writes the output out
+// once another such line might not fit, so that no line is left to write
+// after a failed write. There is always room for the line: the bound given
+// to_chars keeps the line feed inside out_buf all the same.
 void print_count() {
   constexpr size_t longest_line = 21;  // "-9223372036854775808\n"
+  char* end =
+      std::to_chars(out_buf.data() + out_len, out_buf.data() + out_buf.size() - 1, count).ptr;
+  *end++ = '\n';
+  out_len = static_cast<size_t>(end - out_buf.data());
   if (out_buf.size() - out_len < longest_line) {
     flush_out();
   }
-  char* end = std::to_chars(out_buf.data() + out_len, out_buf.data() + out_buf.size(), count).ptr;
-  *end++ = '\n';
-  out_len = static_cast<size_t>(end - out_buf.data());
-}
-
-// Writes what is left. Returns the exit status: status, or 1 when any output
-// could not be written.
-int finish(int status) {
-  flush_out();
-  release_long_storage();
-  if (std::fflush(out) != 0 || out_failed) {
-    return 1;
-  }
-  return status;
 }
 
 }  // namespace
 
-int count_blocks(std::FILE* input, std::FILE* output) {
-  in = input;
-  out = output;
-  in_fd = fileno(input);
-  out_fd = fileno(output);
+int count_blocks(int input, int output) {
+  in_fd = input;
+  out_fd = output;
   out_len = 0;
-  out_failed = std::fflush(output) != 0;  // what the caller left there goes out first
-  in_failed = false;
+  in_ended = failed = false;
   start_reading(read_in);
 
-  while (read_int(N) && N != 0) {
+  while (!failed && read_int(N) && N != 0) {
+    bool whole = false;
     try {
-      if (!read_block()) {
-        return finish(1);
-      }
+      whole = read_block();
     } catch (const std::bad_alloc&) {
-      return finish(1);  // a block too long for the memory there is: cut short
+      whole = false;  // a block too long for the memory there is: cut short
+    } catch (const std::length_error&) {
+      whole = false;  // the same, where a vector cannot count that many values
+    }
+    if (!whole) {
+      failed = true;
+      break;
     }
     count = 0;
     sort(0, N);
     print_count();
     release_long_storage();
   }
-  return finish(in_failed ? 1 : 0);
+  flush_out();
+  release_long_storage();
+  return failed ? 1 : 0;
 }
 
 }  // namespace quickcount

@@ -3,22 +3,54 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <vector>
 
-#include "in_memory.hpp"
+#include "loop_run.hpp"
+#include "run_program.hpp"
 
 namespace {
 
-// Streams in memory, as the fuzz target uses, have no descriptor to read(2)
-// or write(2): they are read and written through stdio instead, here with a
-// block that spans several reads of input.
-TEST(CountBlocks, ReadsAndWritesMemoryStreams) {
-  std::string input = "3 3 2 1\n-1\n30000\n";
+using testsupport::LoopRun;
+using testsupport::Sink;
+
+// A short block, a negative count, a block of 30,000 values that spans
+// reads, 40,000 negative counts glued together whose answers fill the output
+// buffer from one read, then a block cut short: the same answers and status
+// however read(2), poll(2) and write(2) turn out.
+TEST(CountBlocks, SameAnswersWhateverTheSystemCallsDo) {
+  std::string input = "3 3 2 1\n-4\n30000\n";
   for (int v = 30000; v > 0; --v) {
     input += std::to_string(v) + " ";
   }
-  const auto run = testsupport::run_in_memory(quickcount::count_blocks, input + "\n2 1");
-  EXPECT_EQ(run.status, 1);  // the last block is cut short
-  EXPECT_EQ(run.out, "3\n0\n449985000\n");
+  input += "\n" + testsupport::repeated("-1", 40000) + "\n2 2 1\n5 1 2";
+  const std::string want = "3\n0\n449985000\n" + testsupport::repeated("0\n", 40000) + "1\n";
+  const std::vector<LoopRun> ways = {
+      {},                                             // a file, read in whole chunks
+      {{1}},                                          // one byte a read
+      {{3, 1, 70000, 5}},                             // pieces cut anywhere
+      {{}, false, Sink::slow_pipe, true},             // writes interrupted while they wait
+      {{}, false, Sink::nonblocking_pipe, false},     // EAGAIN and short writes
+      {{4096}, true, Sink::nonblocking_pipe, false},  // EAGAIN on both sides
+      {{2, 9000}, true, Sink::nonblocking_pipe, true},
+  };
+  for (const LoopRun& how : ways) {
+    const auto run = testsupport::run_loop(quickcount::count_blocks, input, how);
+    EXPECT_EQ(run.status, 1);  // the last block is cut short
+    EXPECT_TRUE(run.out == want) << run.out.size() << " bytes out, " << run.signals << " signals";
+  }
+}
+
+// Signals that interrupt every wait for input, a piece at a time, and poll
+// waiting on a non-blocking descriptor: not failures, and nothing is lost.
+TEST(CountBlocks, ReadsAndPollsInterruptedBySignals) {
+  for (const bool nonblocking : {false, true}) {
+    LoopRun how{{1, 2}, nonblocking, Sink::file, true};
+    const auto run =
+        testsupport::run_loop(quickcount::count_blocks, "3 3 2 1\n-2\n4\n1 00 -5 30\n2 2 1", how);
+    EXPECT_EQ(run.status, 0);
+    EXPECT_EQ(run.out, "3\n0\n3\n1\n");
+    EXPECT_GT(run.signals, 0);
+  }
 }
 
 }  // namespace

@@ -5,13 +5,13 @@
 // each block, the number of pairs of positions i < j whose values stand in
 // descending order, one per line.
 
-#include <cstdio>
+#include <unistd.h>
 
 #include "blocks.hpp"
 
 int main() {
-  int status = quickcount::count_blocks(stdin, stdout);
-  if (std::fclose(stdout) != 0) {
+  int status = quickcount::count_blocks(STDIN_FILENO, STDOUT_FILENO);
+  if (close(STDOUT_FILENO) != 0) {
     status = 1;
   }
   return status;

@@ -1,8 +1,9 @@
 // End-to-end tests whose inputs are generated: long and hostile blocks against
 // an independent count, blocks beyond the fixed storage in a row, a huge count
 // with few values and a block too long for the memory under a small
-// address-space limit, and unwritable output; and the program driven a block
-// at a time, as a coprocess and at a terminal.
+// address-space limit, counts past the 32-bit range, and unwritable output,
+// also with endless input; and the program driven a block at a time, as a
+// coprocess and at a terminal.
 #include <gtest/gtest.h>
 #include <sys/resource.h>
 
@@ -48,12 +49,12 @@ TEST(QuickcountEndToEnd, HostileOrdersOfAMillionFinishWithTheRightCount) {
   std::string input;
   std::string want;
   for (bool largest : {true, false}) {
-    const std::vector<int32_t> order = quickcount::hostile_order(1000000, largest);
+    const std::vector<int32_t> order = testsupport::hostile_order(1000000, largest);
     input += block_text(order);
     want += std::to_string(testsupport::fenwick_count(order)) + "\n";
   }
   // Hostile for the first levels only, then shuffled.
-  const std::vector<int32_t> mixed = quickcount::hostile_order(1000000, false, 60, 11);
+  const std::vector<int32_t> mixed = testsupport::hostile_order(1000000, false, 60, 11);
   input += block_text(mixed);
   want += std::to_string(testsupport::fenwick_count(mixed)) + "\n";
   expect_output(input + "0\n", want);
@@ -182,6 +183,37 @@ TEST(QuickcountCoprocess, AnswersAtATerminal) {
   EXPECT_EQ(r.status, 0);
   EXPECT_EQ(r.err, "");
   EXPECT_EQ(r.out, "1\n");
+}
+
+// Counts past the 32-bit range read as its nearest end, as values do. Past
+// the top, with few values after them, they are huge blocks cut short; read
+// modulo 2^32 each would be a block of 1. Past the bottom they are negative
+// counts, which print 0 and let the next block follow.
+TEST(QuickcountEndToEnd, CountsPastTheThirtyTwoBitRangeSaturate) {
+  for (const char* count : {"4294967297", "9223372036854775809", "18446744073709551617"}) {
+    const auto run =
+        testsupport::run_program(PROGRAM_PATH, std::string("2 2 1\n") + count + " 5 2 1\n");
+    EXPECT_EQ(run.status, 1) << count;
+    EXPECT_EQ(run.err, "") << count;
+    EXPECT_EQ(run.out, "1\n") << count;
+  }
+  expect_output("-4294967295 2 2 1\n", "0\n1\n");
+}
+
+// A failed write ends the run at once while input keeps coming: stdout on
+// /dev/full, or on a pipe nobody reads with SIGPIPE ignored. Between blocks,
+// and inside a block of 2,000,000,000 values whose values keep coming (the
+// white space keeps the memory it would take small).
+TEST(QuickcountEndToEnd, FailedWriteEndsTheRunWithInputStillComing) {
+  const std::string in_a_block = "1 5 2000000000" + std::string(4000, ' ');
+  for (const std::string& text : {std::string("1 5\n"), in_a_block}) {
+    for (const bool broken_pipe : {false, true}) {
+      const auto run = testsupport::run_on_endless_input(PROGRAM_PATH, text, broken_pipe);
+      EXPECT_EQ(run.status, 1) << (broken_pipe ? "a pipe nobody reads" : "/dev/full") << ", "
+                               << text.size() << "-byte text";
+      EXPECT_EQ(run.err, "");
+    }
+  }
 }
 
 TEST(QuickcountEndToEnd, UnwritableOutputAtSeveralSizesIsStatusOne) {

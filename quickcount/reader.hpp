@@ -31,8 +31,4 @@ bool read_int(int32_t& value);
 // how many were read.
 int64_t read_ints(int32_t* values, int64_t n);
 
-// consumed: the number of input bytes read since start_reading, not counting
-// what is buffered but not read yet.
-uint64_t consumed();
-
 }  // namespace quickcount

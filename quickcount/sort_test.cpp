@@ -79,13 +79,13 @@ std::vector<int32_t> random_block(std::mt19937& rng, int32_t n, int shape) {
       }
       break;
     case 4:
-      v = quickcount::hostile_order(n, true);
+      v = testsupport::hostile_order(n, true);
       break;
     case 5:
-      v = quickcount::hostile_order(n, false);
+      v = testsupport::hostile_order(n, false);
       break;
     case 6:
-      v = quickcount::hostile_order(n, in(0, 1) == 0, in(0, n), rng());
+      v = testsupport::hostile_order(n, in(0, 1) == 0, in(0, n), rng());
       for (auto& x : v) {
         x = in(0, 4) == 0 ? x / 4 - 30 : x;  // with some copies and negative values
       }
@@ -167,7 +167,7 @@ void expect_hostile(const std::vector<int32_t>& order, bool middle_largest, size
 TEST(HostileOrder, MakesTheMiddleTheLargestOrSmallestAtEveryLevel) {
   for (int32_t n = 0; n <= 400; ++n) {
     for (bool largest : {true, false}) {
-      const std::vector<int32_t> order = quickcount::hostile_order(n, largest);
+      const std::vector<int32_t> order = testsupport::hostile_order(n, largest);
       std::vector<int32_t> sorted = order;
       std::sort(sorted.begin(), sorted.end());
       for (int32_t i = 0; i < n; ++i) {
@@ -180,7 +180,7 @@ TEST(HostileOrder, MakesTheMiddleTheLargestOrSmallestAtEveryLevel) {
 
 TEST(HostileOrder, KeepsToTheLevelsAskedFor) {
   for (int32_t levels : {0, 1, 10, 100}) {
-    const std::vector<int32_t> order = quickcount::hostile_order(1000, false, levels, 3);
+    const std::vector<int32_t> order = testsupport::hostile_order(1000, false, levels, 3);
     std::vector<int32_t> sorted = order;
     std::sort(sorted.begin(), sorted.end());
     EXPECT_EQ(sorted.front(), 0);

@@ -76,18 +76,18 @@ std::vector<std::vector<int32_t>> blocks_of_5() {
 }
 
 std::vector<std::vector<int32_t>> hostile_largest_1m() {
-  return {quickcount::hostile_order(1000000, true)};
+  return {testsupport::hostile_order(1000000, true)};
 }
 
 std::vector<std::vector<int32_t>> hostile_smallest_1m() {
-  return {quickcount::hostile_order(1000000, false)};
+  return {testsupport::hostile_order(1000000, false)};
 }
 
 // Hostile for the first 64 levels, then shuffled: the splits go badly long
 // enough to hand nearly the whole block to the merge sort, which then meets
 // random values, its slowest case.
 std::vector<std::vector<int32_t>> hostile_start_1m() {
-  return {quickcount::hostile_order(1000000, false, 64, 4)};
+  return {testsupport::hostile_order(1000000, false, 64, 4)};
 }
 
 const Input inputs[] = {

@@ -13,7 +13,7 @@
 #include <random>
 #include <vector>
 
-namespace quickcount {
+namespace testsupport {
 
 // hostile_order: accepts n >= 0 and levels >= 0. Returns a permutation of
 // 0..n-1 such that, for a stable partition around the element at position
@@ -71,4 +71,4 @@ inline std::vector<int32_t> hostile_order(int32_t n, bool middle_largest,
   return order;
 }
 
-}  // namespace quickcount
+}  // namespace testsupport
