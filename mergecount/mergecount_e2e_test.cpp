@@ -186,9 +186,9 @@ long resident_kib(pid_t pid) {
 }
 
 TEST(MergecountCoprocess, ALongBlockLeavesNoMemoryBehindWhileTheNextIsAwaited) {
-#if defined(__SANITIZE_ADDRESS__)
-  GTEST_SKIP() << "the address sanitizer holds freed memory back";
-#endif
+  if (testsupport::address_sanitized) {
+    GTEST_SKIP() << "the address sanitizer holds freed memory back";
+  }
   testsupport::Coprocess program(PROGRAM_PATH, false);
   ASSERT_TRUE(program.send("3\n3 2 1\n"));
   ASSERT_EQ(program.reply(2), "3\n");

@@ -20,15 +20,18 @@
 
 #include "emulator.hpp"
 
-// FILTERS_HAS_FEATURE: clang's __has_feature, 0 with a compiler that has none
-// (GCC 12, which says __SANITIZE_ADDRESS__ instead).
-#if defined(__has_feature)
-#define FILTERS_HAS_FEATURE(feature) __has_feature(feature)
-#else
-#define FILTERS_HAS_FEATURE(feature) 0
-#endif
-
 namespace testsupport {
+
+// address_sanitized: true in a build under the address sanitizer, which GCC
+// says with __SANITIZE_ADDRESS__ and clang with __has_feature (which GCC 12
+// does not have).
+#if defined(__SANITIZE_ADDRESS__)
+inline constexpr bool address_sanitized = true;
+#elif defined(__has_feature)
+inline constexpr bool address_sanitized = __has_feature(address_sanitizer);
+#else
+inline constexpr bool address_sanitized = false;
+#endif
 
 struct Outcome {
   std::string out;  // what the program wrote to stdout
@@ -38,11 +41,8 @@ struct Outcome {
 
 // Sizes in bytes of output for runs with stdout on /dev/full, multiples of 10
 // so that lines of 2 or 10 bytes fill them exactly: one line, then sizes
-// below, beyond and far beyond the programs' 64 KiB output buffers. Each of
-// the larger ones leaves over 4 KiB for the program's last write, which stdio
-// sends straight to the device and, when that fails, does not keep: fclose
-// then has nothing to report, and only the program's own check of its writes
-// can give status 1.
+// below, beyond and far beyond the programs' 64 KiB output buffers, so that
+// the write that fails is the first, one when the buffer fills, or the last.
 inline constexpr size_t unwritable_output_sizes[] = {10, 6000, 73540, 1056580};
 
 inline std::string temp_path(const char* tag) {
@@ -214,11 +214,10 @@ std::string runs_not_failing_on_full_output(const std::string& exe, InputFor inp
 // not pass the limit on to the program. Tests that need the limit skip
 // themselves with this reason.
 inline const char* without_address_limit() {
-#if defined(__SANITIZE_ADDRESS__) || FILTERS_HAS_FEATURE(address_sanitizer)
-  return "the address sanitizer needs more address space than the limit";
-#else
+  if (address_sanitized) {
+    return "the address sanitizer needs more address space than the limit";
+  }
   return emulated() ? "the emulator does not hold the program to an address-space limit" : nullptr;
-#endif
 }
 
 }  // namespace testsupport
