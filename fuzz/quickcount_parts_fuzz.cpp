@@ -1,9 +1,10 @@
 // quickcount's pieces on fuzzer-chosen bytes. An even first byte: the rest,
 // as 32-bit values, is sorted by sort and by the neighbour-exchange counter,
 // which must agree on the count and the final order. An odd first byte: the
-// rest is read with read_int and with sscanf("%d"), which must agree on every
-// number and on where the reading fails; a number that stopped in the wrong
-// place shows in the ones after it.
+// rest is read with read_int, handed over in pieces of 1 to 64 bytes (the
+// first byte's other bits say how long), and with sscanf("%d"), which must
+// agree on every number and on where the reading fails; a number that stopped
+// in the wrong place shows in the ones after it.
 #include <algorithm>
 #include <cstdint>
 #include <cstdio>
@@ -22,11 +23,12 @@ namespace {
 const char* text;
 size_t text_len;
 size_t text_pos;
+size_t piece;
 
-// Hands the text to the reader a few bytes at a time, so that numbers are cut
+// Hands the text to the reader piece bytes at a time, so that numbers are cut
 // at chunk ends.
 size_t from_text(char* buf, size_t size) {
-  const size_t n = std::min({size, text_len - text_pos, size_t{3}});
+  const size_t n = std::min({size, text_len - text_pos, piece});
   std::memcpy(buf, text + text_pos, n);
   text_pos += n;
   return n;
@@ -57,7 +59,7 @@ void check_sort(const uint8_t* data, size_t size, bool few_distinct) {
   }
 }
 
-void check_reader(const uint8_t* data, size_t size) {
+void check_reader(const uint8_t* data, size_t size, size_t piece_size) {
   std::string s(reinterpret_cast<const char*>(data), size);
   s.erase(std::remove(s.begin(), s.end(), '\0'), s.end());  // sscanf stops at NUL
   if (!fuzzsupport::numbers_in_range(s)) {
@@ -66,6 +68,7 @@ void check_reader(const uint8_t* data, size_t size) {
   text = s.c_str();
   text_len = s.size();
   text_pos = 0;
+  piece = piece_size;
   quickcount::start_reading(from_text);
   size_t at = 0;
   while (true) {
@@ -93,7 +96,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if ((data[0] & 1) == 0) {
     check_sort(data + 1, size - 1, (data[0] & 2) != 0);
   } else {
-    check_reader(data + 1, size - 1);
+    check_reader(data + 1, size - 1, size_t{(data[0] >> 1) & 0x3fU} + 1);
   }
   return 0;
 }
