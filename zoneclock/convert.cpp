@@ -195,8 +195,9 @@ bool skip_blanks() {
 
 // Reads the next token, a maximal run of bytes that are not white space, into
 // token, which stays valid until the next read. False when the input ends
-// before a token starts, or a read or a write fails before the byte after
-// the token arrives.
+// before a token starts, or a read fails before the byte after the token
+// arrives. After a failed write the token may be cut short: its query is
+// then never written.
 bool read_token(std::string_view& token) {
   if (!skip_blanks()) {
     return false;
@@ -210,7 +211,7 @@ bool read_token(std::string_view& token) {
     in_pos = at;  // at most in_len: a blank follows what was read
   } while (in_pos == in_len && refill());
   token = {in_buf.data() + token_start, in_pos - token_start};
-  return !in_failed && !out_failed;
+  return !in_failed;
 }
 
 // Reads the count as "%d" would: white space, an optional sign, decimal
