@@ -247,4 +247,40 @@ LoopOutcome run_loop(Loop loop, std::string_view input, const LoopRun& how = {})
   return result;
 }
 
+// The ways of running a loop that its tests hold to the same answers: a file
+// read in whole chunks, one byte a read, pieces cut anywhere, writes
+// interrupted while they wait, EAGAIN and short writes on the output, and on
+// both sides, without and then with signals.
+inline const std::vector<LoopRun> every_way = {
+    {},
+    {{1}},
+    {{3, 1, 70000, 5}},
+    {{}, false, Sink::slow_pipe, true},
+    {{}, false, Sink::nonblocking_pipe, false},
+    {{4096}, true, Sink::nonblocking_pipe, false},
+    {{2, 9000}, true, Sink::nonblocking_pipe, true},
+};
+
+// runs_differing: accepts a loop function, its input, the output and status
+// it must give, and the ways to run it. Runs it each way. Returns a line for
+// each run whose status or output differs, or nothing when none does.
+template <typename Loop>
+std::string runs_differing(Loop loop, std::string_view input, std::string_view want, int status,
+                           const std::vector<LoopRun>& ways = every_way) {
+  std::string differing;
+  for (size_t k = 0; k < ways.size(); ++k) {
+    const LoopOutcome run = run_loop(loop, input, ways[k]);
+    if (run.status != status || run.out != want) {
+      const size_t same = static_cast<size_t>(
+          std::mismatch(run.out.begin(), run.out.end(), want.begin(), want.end()).first -
+          run.out.begin());
+      differing += "way " + std::to_string(k) + ": status " + std::to_string(run.status) + ", " +
+                   std::to_string(run.out.size()) + " bytes out of " + std::to_string(want.size()) +
+                   ", the first " + std::to_string(same) + " right, " +
+                   std::to_string(run.signals) + " signals\n";
+    }
+  }
+  return differing;
+}
+
 }  // namespace testsupport
