@@ -26,6 +26,9 @@ TEST(Powers, SameAnswersWhateverTheSystemCallsDo) {
 // Signals that interrupt every wait for input, a piece at a time, and poll
 // waiting on a non-blocking descriptor: not failures, and nothing is lost.
 TEST(Powers, ReadsAndPollsInterruptedBySignals) {
+  if (const char* why = testsupport::without_timer_signals()) {
+    GTEST_SKIP() << why;
+  }
   for (const bool nonblocking : {false, true}) {
     LoopRun how{{1, 2}, nonblocking, Sink::file, true};
     const auto run = testsupport::run_loop(strpower::powers, "abab\naaaa\nxyzxyz\nab", how);

@@ -22,6 +22,8 @@
 #include <thread>
 #include <vector>
 
+#include "emulator.hpp"
+
 namespace testsupport {
 
 // Where the loop's output goes.
@@ -141,6 +143,20 @@ inline std::string take_file(int fd) {
 }
 
 }  // namespace detail
+
+// without_timer_signals: why this build cannot interrupt a loop with the
+// timer's signal, or nullptr when it can. qemu-i386 (7.2) mishandles a signal
+// that lands in a process of several threads: calls then report the wrong
+// errno, and joining a thread fails. Tests of interrupted calls skip
+// themselves with this reason; the same code runs them on every other target.
+inline const char* without_timer_signals() {
+#if defined(__i386__)
+  if (emulated()) {
+    return "qemu-i386 mishandles signals in a process of several threads";
+  }
+#endif
+  return nullptr;
+}
 
 // run_loop: accepts a loop function int(int input_fd, int output_fd), its
 // input and how the input arrives and the output leaves. Runs the loop once,
@@ -262,13 +278,18 @@ inline const std::vector<LoopRun> every_way = {
 };
 
 // runs_differing: accepts a loop function, its input, the output and status
-// it must give, and the ways to run it. Runs it each way. Returns a line for
-// each run whose status or output differs, or nothing when none does.
+// it must give, and the ways to run it. Runs it each way, but for the
+// interrupted ones where without_timer_signals() says they cannot be.
+// Returns a line for each run whose status or output differs, or nothing
+// when none does.
 template <typename Loop>
 std::string runs_differing(Loop loop, std::string_view input, std::string_view want, int status,
                            const std::vector<LoopRun>& ways = every_way) {
   std::string differing;
   for (size_t k = 0; k < ways.size(); ++k) {
+    if (ways[k].interrupted && without_timer_signals() != nullptr) {
+      continue;
+    }
     const LoopOutcome run = run_loop(loop, input, ways[k]);
     if (run.status != status || run.out != want) {
       const size_t same = static_cast<size_t>(
