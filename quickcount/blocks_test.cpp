@@ -22,8 +22,12 @@ TEST(CountBlocks, SameAnswersWhateverTheSystemCallsDo) {
   for (int v = 30000; v > 0; --v) {
     input += std::to_string(v) + " ";
   }
-  input += "\n" + testsupport::repeated("-1", 40000) + "\n2 2 1\n5 1 2";
-  const std::string want = "3\n0\n449985000\n" + testsupport::repeated("0\n", 40000) + "1\n";
+  input += "\n";
+  input += testsupport::repeated("-1", 40000);
+  input += "\n2 2 1\n5 1 2";
+  std::string want = "3\n0\n449985000\n";
+  want += testsupport::repeated("0\n", 40000);
+  want += "1\n";
   EXPECT_EQ(testsupport::runs_differing(quickcount::count_blocks, input, want, 1), "");
 }
 
