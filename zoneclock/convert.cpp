@@ -2,12 +2,8 @@
 
 #include "convert.hpp"
 
-#include <poll.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <array>
-#include <cerrno>
 #include <cstdint>
 #include <cstring>
 #include <new>
@@ -17,6 +13,7 @@
 #include <vector>
 
 #include "clock.hpp"
+#include "fdio.hpp"
 
 namespace zoneclock {
 namespace {
@@ -37,9 +34,7 @@ int64_t off;   // offset in minutes of the last lookup that found a number
 constexpr size_t slack = 1;
 std::vector<char> in_buf((size_t{1} << 16) + slack);
 size_t in_pos, in_len, token_start;
-bool in_ended;   // the input ended, or a read or write failed: it is never read again
-bool in_failed;  // a read failed
-int in_fd;       // the descriptor queries are read from
+bool in_ended;  // read_some returned 0: the input ended, or a read or write failed
 
 // The source zone's token when the table lacks it: its report waits until the
 // query is complete.
@@ -69,11 +64,6 @@ std::array<Line, 1440> make_lines() {
 }
 const std::array<Line, 1440> lines = make_lines();
 
-std::array<char, 1 << 16> out_buf;  // output waiting to be written: whole answers only
-size_t out_len;
-bool out_failed;  // a write failed: nothing more is written or read
-int out_fd;       // the descriptor results are written to
-
 // The white space that separates tokens, as isspace() in the C locale sees it.
 constexpr std::array<bool, 256> make_blank_table() {
   std::array<bool, 256> table{};
@@ -87,75 +77,23 @@ bool blank(char c) {
   return blank_table[static_cast<unsigned char>(c)];
 }
 
-// Makes one read(2) or write(2), given as call, on fd: again when a signal
-// interrupts it, and again after waiting with poll for events when fd is in
-// non-blocking mode and not ready. Returns what the call returned, or -1 when
-// the wait failed.
-template <typename Call>
-ssize_t transfer(int fd, short events, Call call) {
-  for (;;) {
-    const ssize_t n = call();
-    if (n >= 0) {
-      return n;
-    }
-    if (errno == EINTR) {
-      continue;
-    }
-    if (errno != EAGAIN && errno != EWOULDBLOCK) {
-      return -1;
-    }
-    pollfd ready{fd, events, 0};
-    while (poll(&ready, 1, -1) < 0) {
-      if (errno != EINTR) {
-        return -1;
-      }
-    }
-  }
+// Appends a report line, head, token and tail, whole unless it is longer
+// than the output buffer.
+void report(std::string_view head, std::string_view token, std::string_view tail) {
+  fdio::room(head.size() + token.size() + tail.size());
+  fdio::put(head);
+  fdio::put(token);
+  fdio::put(tail);
 }
 
-// Writes out the output held, in one write(2) unless the descriptor takes
-// less, then the rest after it. A failed write ends the run: nothing more is
-// written, and the input is never read again.
-void flush_out() {
-  const char* bytes = out_buf.data();
-  size_t size = out_len;
-  out_len = 0;
-  if (out_failed) {
-    return;
-  }
-  while (size > 0) {
-    const ssize_t put = transfer(out_fd, POLLOUT, [&] { return write(out_fd, bytes, size); });
-    if (put <= 0) {
-      out_failed = in_ended = true;
-      return;
-    }
-    bytes += put;
-    size -= static_cast<size_t>(put);
-  }
-}
-
-void emit(std::string_view text) {
-  while (!text.empty()) {
-    if (out_len == out_buf.size()) {
-      flush_out();
-    }
-    size_t n = std::min(text.size(), out_buf.size() - out_len);
-    std::copy_n(text.begin(), n, out_buf.begin() + static_cast<std::ptrdiff_t>(out_len));
-    out_len += n;
-    text.remove_prefix(n);
-  }
-}
-
-// Writes out the answers held, then reads what has arrived of the input, in
-// one read(2) so that it never waits for more than is there, behind the bytes
-// from token_start on, which move to the front of the window first
-// (token_start becomes 0; in_pos moves with them). False once the input has
-// ended, a read has failed or a write has; it is never read again then, so a
-// terminal is not asked twice for its end. Throws std::bad_alloc when a token
-// outgrows the memory, std::length_error when it outgrows what a vector can
-// hold.
+// Reads what has arrived of the input with read_some, which writes out the
+// answers held first, behind the bytes from token_start on, which move to the
+// front of the window first (token_start becomes 0; in_pos moves with them).
+// False once the input has ended, a read has failed or a write has; the
+// window is then left as it is, not grown for a token that is over. Throws
+// std::bad_alloc when a token outgrows the memory, std::length_error when it
+// outgrows what a vector can hold.
 bool refill() {
-  flush_out();
   if (in_ended) {
     return false;
   }
@@ -169,10 +107,9 @@ bool refill() {
   }
   char* to = in_buf.data() + in_len;
   const size_t room = in_buf.size() - slack - in_len;
-  const ssize_t got = transfer(in_fd, POLLIN, [&] { return read(in_fd, to, room); });
-  in_ended = got <= 0;
-  in_failed = got < 0;
-  in_len += in_ended ? 0 : static_cast<size_t>(got);
+  const size_t got = fdio::read_some(to, room);
+  in_ended = got == 0;
+  in_len += got;
   std::fill_n(in_buf.begin() + static_cast<std::ptrdiff_t>(in_len), slack, ' ');
   return !in_ended;
 }
@@ -195,9 +132,8 @@ bool skip_blanks() {
 
 // Reads the next token, a maximal run of bytes that are not white space, into
 // token, which stays valid until the next read. False when the input ends
-// before a token starts, or a read fails before the byte after the token
-// arrives. After a failed write the token may be cut short: its query is
-// then never written.
+// before a token starts, or a read or write fails before the byte after the
+// token arrives: a token a failure cut short is never used.
 bool read_token(std::string_view& token) {
   if (!skip_blanks()) {
     return false;
@@ -211,7 +147,7 @@ bool read_token(std::string_view& token) {
     in_pos = at;  // at most in_len: a blank follows what was read
   } while (in_pos == in_len && refill());
   token = {in_buf.data() + token_start, in_pos - token_start};
-  return !in_failed;
+  return !fdio::failed();
 }
 
 // Reads the count as "%d" would: white space, an optional sign, decimal
@@ -301,23 +237,16 @@ bool query() {
     return false;
   }
   if (!from_known) {
-    emit("oops:  <<<");
-    emit(from_name);
-    emit(">>>\n");
+    report("oops:  <<<", from_name, ">>>\n");
   }
   if (!look_up(buf)) {
-    emit("oops:  ");
-    emit(buf);
-    emit("\n");
+    report("oops:  ", buf, "\n");
   }
   time = wrap_day(time + off);
   const Line& line = lines[static_cast<size_t>(time)];
-  if (out_buf.size() - out_len < line.text.size()) {
-    flush_out();
-  }
-  std::copy_n(line.text.begin(), line.text.size(),
-              out_buf.begin() + static_cast<std::ptrdiff_t>(out_len));
-  out_len += line.len;
+  char* at = fdio::room(line.text.size());
+  std::copy_n(line.text.begin(), line.text.size(), at);
+  fdio::keep(at + line.len);
   if (time != 0 && time != 720) {
     h = line.h;
     m = line.m;
@@ -325,39 +254,31 @@ bool query() {
   return true;
 }
 
-// Writes what is left. Returns the exit status: status, or 1 when the input
-// could not be read or any output could not be written.
-int finish(int status) {
-  flush_out();
-  return out_failed || in_failed ? 1 : status;
-}
-
 }  // namespace
 
 int convert(int input, int output) {
-  in_fd = input;
-  out_fd = output;
+  fdio::start(input, output);
   N = h = m = 0;
   time = off = 0;
   i = 0;
-  in_pos = in_len = token_start = out_len = 0;
-  in_ended = in_failed = out_failed = false;
+  in_pos = in_len = token_start = 0;
+  in_ended = false;
 
   try {
     if (!read_count(N) || N < 0) {
       N = 0;
     }
-    while (!out_failed && N-- > 0) {  // a failed write ends the run at once
+    while (!fdio::failed() && N-- > 0) {  // a failed read or write ends the run
       if (!query()) {
-        return finish(1);
+        return fdio::finish(1);
       }
     }
   } catch (const std::bad_alloc&) {  // a token outgrew the memory: a query cut short
-    return finish(1);
+    return fdio::finish(1);
   } catch (const std::length_error&) {  // or what a vector or string holds, on 32 bits
-    return finish(1);
+    return fdio::finish(1);
   }
-  return finish(0);
+  return fdio::finish(0);
 }
 
 }  // namespace zoneclock
