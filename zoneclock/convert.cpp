@@ -34,7 +34,6 @@ int64_t off;   // offset in minutes of the last lookup that found a number
 constexpr size_t slack = 1;
 std::vector<char> in_buf((size_t{1} << 16) + slack);
 size_t in_pos, in_len, token_start;
-bool in_ended;  // read_some returned 0: the input ended, or a read or write failed
 
 // The source zone's token when the table lacks it: its report waits until the
 // query is complete.
@@ -94,7 +93,7 @@ void report(std::string_view head, std::string_view token, std::string_view tail
 // std::bad_alloc when a token outgrows the memory, std::length_error when it
 // outgrows what a vector can hold.
 bool refill() {
-  if (in_ended) {
+  if (fdio::ended()) {
     return false;
   }
   const size_t kept = in_len - token_start;
@@ -108,10 +107,9 @@ bool refill() {
   char* to = in_buf.data() + in_len;
   const size_t room = in_buf.size() - slack - in_len;
   const size_t got = fdio::read_some(to, room);
-  in_ended = got == 0;
   in_len += got;
   std::fill_n(in_buf.begin() + static_cast<std::ptrdiff_t>(in_len), slack, ' ');
-  return !in_ended;
+  return got > 0;
 }
 
 // Skips white space, keeping none of it; false when the input ends first.
@@ -262,7 +260,6 @@ int convert(int input, int output) {
   time = off = 0;
   i = 0;
   in_pos = in_len = token_start = 0;
-  in_ended = false;
 
   try {
     if (!read_count(N) || N < 0) {
