@@ -14,6 +14,7 @@
 #include <string>
 #include <vector>
 
+#include "fdio.hpp"
 #include "loop_run.hpp"
 #include "merge.hpp"
 #include "number.hpp"
@@ -63,13 +64,14 @@ void check_reader(uint8_t first, const uint8_t* data, size_t size) {
   testsupport::LoopRun how;
   how.pieces = {size_t{first} / 2 + 1};
   const auto run = testsupport::run_loop(
-      [&got](int input, int /*output*/) {
-        mergecount::read_from(input);
+      [&got](int input, int output) {
+        mergecount::fdio::start(input, output);
+        mergecount::start_reading();
         int32_t value = 0;
         while (mergecount::read_number(value)) {
           got.push_back(value);
         }
-        return mergecount::read_failed() ? 1 : 0;
+        return mergecount::fdio::failed() ? 1 : 0;
       },
       s, how);
   if (run.status != 0 || got != want) {

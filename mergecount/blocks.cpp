@@ -2,18 +2,15 @@
 
 #include "blocks.hpp"
 
-#include <poll.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <array>
-#include <cerrno>
 #include <charconv>
 #include <cstdint>
 #include <new>
 #include <stdexcept>
 #include <vector>
 
+#include "fdio.hpp"
 #include "merge.hpp"
 #include "number.hpp"
 
@@ -25,57 +22,14 @@ std::array<int32_t, capacity> sequence;   // the block's values when they fit
 std::vector<int32_t> long_block;          // a longer block's values, grown as they arrive
 constexpr std::size_t long_step = 65536;  // values a longer block's storage grows by per read
 
-std::array<char, 1 << 16> out_buf;  // whole lines waiting to be written
-std::size_t out_len;
-bool out_failed;  // a write failed: nothing more is read or written
-int out_fd;       // the descriptor counts are written to
-
-// Writes out_buf[0..out_len) to out_fd, in one write(2) unless the
-// descriptor takes less. Returns false when the output could not be written.
-bool write_out() {
-  const char* p = out_buf.data();
-  std::size_t left = out_len;
-  while (left > 0) {
-    const ssize_t put = write(out_fd, p, left);
-    if (put > 0) {
-      p += put;
-      left -= static_cast<std::size_t>(put);
-    } else if (put < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) {
-      // A descriptor in non-blocking mode that cannot take more yet.
-      pollfd ready{out_fd, POLLOUT, 0};
-      if (poll(&ready, 1, -1) < 0 && errno != EINTR) {
-        return false;
-      }
-    } else if (put == 0 || errno != EINTR) {
-      return false;
-    }
-  }
-  return true;
-}
-
-// Writes out the lines held. Called when the buffer is full, at the end, and
-// before every refill of the input, which may wait: so each count goes out
-// before the program waits for more input. Returns false once a write has
-// failed, which stops the reading.
-bool flush_out() {
-  if (!out_failed && out_len > 0 && !write_out()) {
-    out_failed = true;
-  }
-  out_len = 0;
-  return !out_failed;
-}
-
 // Prints a count on a line of its own. Above one thousand million it goes out
 // in two pieces, the thousand millions and then the rest as nine digits,
 // which together are exactly the count's decimal digits; the first piece is
 // kept in 64 bits, so that no count overflows it.
 void print_count(int64_t r) {
-  constexpr std::size_t longest_line = 24;
-  if (out_buf.size() - out_len < longest_line) {
-    flush_out();
-  }
-  char* p = out_buf.data() + out_len;
-  char* const end = out_buf.data() + out_buf.size();
+  constexpr std::size_t longest = 20;  // the 19 digits of the largest count and the line feed
+  char* p = fdio::room(longest);
+  char* const end = p + longest;
   constexpr int64_t piece = 1'000'000'000;
   if (r > piece) {
     p = std::to_chars(p, end, r / piece).ptr;
@@ -89,7 +43,7 @@ void print_count(int64_t r) {
     p = std::to_chars(p, end, r).ptr;
   }
   *p++ = '\n';
-  out_len = static_cast<std::size_t>(p - out_buf.data());
+  fdio::keep(p);
 }
 
 // Reads the n values of the current block, n > 0. Returns where they are, or
@@ -119,21 +73,13 @@ int32_t* read_block() {
   return long_block.data();
 }
 
-// Writes what is left. Returns the exit status: status, or 1 when the input
-// could not be read or any output could not be written.
-int finish(int status) {
-  return flush_out() && !read_failed() ? status : 1;
-}
-
 }  // namespace
 
 int count_blocks(int input, int output) {
-  out_fd = output;
-  out_len = 0;
-  out_failed = false;
-  read_from(input, flush_out);
+  fdio::start(input, output);
+  start_reading();
 
-  while (!out_failed && read_number(n) && n != 0) {
+  while (!fdio::failed() && read_number(n) && n != 0) {
     if (n < 0) {
       print_count(0);  // a block with no values has no inversions
       continue;
@@ -147,11 +93,11 @@ int count_blocks(int input, int output) {
       long_block = std::vector<int32_t>();  // no memory is kept after a long block
     }
     if (count < 0) {
-      return finish(1);  // cut short, or no memory for its values or merge buffer: no line
+      return fdio::finish(1);  // cut short, or no memory for its values or merge buffer: no line
     }
     print_count(count);
   }
-  return finish(0);
+  return fdio::finish(0);
 }
 
 }  // namespace mergecount

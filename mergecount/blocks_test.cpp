@@ -3,11 +3,14 @@
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/mman.h>
+#include <sys/socket.h>
 #include <unistd.h>
 
 #include <cstdint>
 #include <cstdlib>
 #include <string>
+#include <string_view>
+#include <utility>
 #include <vector>
 
 #include "loop_run.hpp"
@@ -89,6 +92,28 @@ TEST(CountBlocks, AFailedWriteStopsTheReading) {
   const auto next = testsupport::run_loop(mergecount::count_blocks, "3 3 2 1\n");
   EXPECT_EQ(next.status, 0);
   EXPECT_EQ(next.out, "3\n");
+}
+
+// Input whose last read fails (a socket whose other end went away leaving
+// bytes unread gives what was sent, then fails with ECONNRESET): a number
+// that ran to the end of the data, cut after its 0, its 0x or a digit, may
+// have been cut by the failure, so its block prints nothing; the blocks
+// before it print their lines, and the run ends with status 1.
+TEST(CountBlocks, ANumberAFailedReadMayHaveCutGivesNoAnswer) {
+  const std::string_view blocks = "3 0x57 5 4\n2 7 0x57\n";
+  for (const auto& [sent, want] : std::vector<std::pair<size_t, std::string>>{
+           {10, ""}, {16, "3\n"}, {17, "3\n"}, {18, "3\n"}, {20, "3\n0\n"}}) {
+    int ends[2];
+    ASSERT_EQ(socketpair(AF_UNIX, SOCK_STREAM, 0, ends), 0);
+    ASSERT_EQ(write(ends[1], blocks.data(), sent), static_cast<ssize_t>(sent));
+    ASSERT_EQ(write(ends[0], "x", 1), 1);  // left unread when ends[1] closes
+    close(ends[1]);
+    const int out = memfd_create("output", 0);
+    ASSERT_GE(out, 0);
+    EXPECT_EQ(mergecount::count_blocks(ends[0], out), 1) << sent << " bytes";
+    EXPECT_EQ(testsupport::detail::take_file(out), want) << sent << " bytes";
+    close(ends[0]);
+  }
 }
 
 }  // namespace

@@ -1,13 +1,11 @@
 #include "number.hpp"
 
-#include <poll.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <array>
 #include <bit>
-#include <cerrno>
 #include <cstring>
+
+#include "fdio.hpp"
 
 namespace mergecount {
 namespace {
@@ -20,10 +18,6 @@ constexpr std::size_t slack = 32;
 std::array<char, chunk_size + slack> chunk{};  // unread input is chunk[pos..len)
 std::size_t pos = 0;
 std::size_t len = 0;
-int source_fd = -1;                 // the descriptor the numbers are read from
-bool (*before_refill)() = nullptr;  // called before each read of it
-bool source_ended = false;          // it ended, failed or must not be read again: it never is
-bool source_failed = false;         // reading it failed
 
 constexpr uint64_t limit = uint64_t{1} << 31;  // magnitude past which a number clamps
 
@@ -32,44 +26,14 @@ bool blank(unsigned char c) {
   return c == ' ' || (c >= '\t' && c <= '\r');
 }
 
-// Reads into chunk what has arrived, up to chunk_size bytes, waiting only
-// when nothing has. Returns how many bytes it read: 0 at the end of the
-// input, or when reading failed, which sets source_failed.
-std::size_t read_chunk() {
-  for (;;) {
-    const ssize_t got = read(source_fd, chunk.data(), chunk_size);
-    if (got >= 0) {
-      return static_cast<std::size_t>(got);
-    }
-    if (errno == EAGAIN || errno == EWOULDBLOCK) {
-      // A descriptor in non-blocking mode, with nothing there yet.
-      pollfd ready{source_fd, POLLIN, 0};
-      if (poll(&ready, 1, -1) < 0 && errno != EINTR) {
-        source_failed = true;
-        return 0;
-      }
-    } else if (errno != EINTR) {
-      source_failed = true;
-      return 0;
-    }
-  }
-}
-
-// Makes sure an unread byte is at pos; false at end of input, or once the
-// caller's before_refill has said that no more is to be read.
+// Makes sure an unread byte is at pos, reading what has arrived when none
+// is; false at the end of the input or once a read or write has failed.
 bool fill() {
   if (pos < len) {
     return true;
   }
   pos = 0;
-  len = 0;
-  if (!source_ended && before_refill != nullptr && !before_refill()) {
-    source_ended = true;
-  }
-  if (!source_ended) {
-    len = read_chunk();
-    source_ended = len == 0;
-  }
+  len = fdio::read_some(chunk.data(), chunk_size);
   std::fill_n(chunk.begin() + static_cast<std::ptrdiff_t>(len), slack, '\0');
   return len > 0;
 }
@@ -282,11 +246,7 @@ inline const char* read_plain(const char* p, int32_t& value) {
 
 }  // namespace
 
-void read_from(int fd, bool (*before_read)()) {
-  source_fd = fd;
-  before_refill = before_read;
-  source_ended = false;
-  source_failed = false;
+void start_reading() {
   pos = 0;
   len = 0;
   std::fill_n(chunk.begin(), slack, '\0');
@@ -315,10 +275,6 @@ std::size_t read_numbers(int32_t* out, std::size_t count) {
   }
   pos = static_cast<std::size_t>(p - chunk.data());
   return count;
-}
-
-bool read_failed() {
-  return source_failed;
 }
 
 }  // namespace mergecount

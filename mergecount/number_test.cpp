@@ -18,6 +18,7 @@
 #include <thread>
 #include <vector>
 
+#include "fdio.hpp"
 #include "loop_run.hpp"
 #include "run_program.hpp"
 
@@ -30,16 +31,23 @@ int32_t clamped(long long value) {
                                                     std::numeric_limits<int32_t>::max()));
 }
 
+// Makes fd the input of the reads that follow, as count_blocks does; they
+// write nothing, so the output named is never written.
+void start(int fd) {
+  mergecount::fdio::start(fd, STDOUT_FILENO);
+  mergecount::start_reading();
+}
+
 // The numbers read_number reads from fd one after another, up to the first
 // it cannot read.
 std::vector<int32_t> numbers_from(int fd) {
   std::vector<int32_t> got;
-  mergecount::read_from(fd);
+  start(fd);
   int32_t value = 0;
   while (mergecount::read_number(value)) {
     got.push_back(value);
   }
-  EXPECT_FALSE(mergecount::read_failed());
+  EXPECT_FALSE(mergecount::fdio::failed());
   return got;
 }
 
@@ -329,7 +337,7 @@ TEST(ReadNumbers, LongStreamsInEveryBaseAndSeparator) {
     std::vector<int32_t> got;
     const auto run = testsupport::run_loop(
         [&](int input, int /*output*/) {
-          mergecount::read_from(input);
+          start(input);
           std::vector<int32_t> batch;
           while (got.size() < values.size()) {
             batch.resize(std::min<size_t>(values.size() - got.size(), 1 + rng() % 5000));
@@ -339,7 +347,7 @@ TEST(ReadNumbers, LongStreamsInEveryBaseAndSeparator) {
             got.insert(got.end(), batch.begin(), batch.end());
           }
           int32_t extra = 0;
-          return mergecount::read_number(extra) || mergecount::read_failed() ? 1 : 0;
+          return mergecount::read_number(extra) || mergecount::fdio::failed() ? 1 : 0;
         },
         text, how);
     EXPECT_EQ(run.status, 0);
@@ -352,7 +360,7 @@ TEST(ReadNumbers, StopsAtTheFirstFailedReadAndSaysHowManyItRead) {
   size_t read = 0;
   testsupport::run_loop(
       [&](int input, int /*output*/) {
-        mergecount::read_from(input);
+        start(input);
         read = mergecount::read_numbers(got.data(), got.size());
         return 0;
       },
@@ -365,7 +373,7 @@ TEST(ReadNumbers, WaitOnANonBlockingDescriptorForInputStillToCome) {
   int ends[2];
   ASSERT_EQ(pipe(ends), 0);
   ASSERT_EQ(fcntl(ends[0], F_SETFL, O_NONBLOCK), 0);
-  mergecount::read_from(ends[0]);
+  start(ends[0]);
   std::thread writer([&ends] {
     std::this_thread::sleep_for(std::chrono::milliseconds(20));  // the first read finds nothing
     EXPECT_EQ(write(ends[1], "12 -7", 5), 5);
@@ -374,7 +382,7 @@ TEST(ReadNumbers, WaitOnANonBlockingDescriptorForInputStillToCome) {
   std::vector<int32_t> got(3);
   EXPECT_EQ(mergecount::read_numbers(got.data(), 3), 2U);
   EXPECT_EQ(got, (std::vector<int32_t>{12, -7, 0}));
-  EXPECT_FALSE(mergecount::read_failed());
+  EXPECT_FALSE(mergecount::fdio::failed());
   writer.join();
   close(ends[0]);
 }
