@@ -32,15 +32,22 @@ inline void start(int input, int output) {
   out_len = 0;
 }
 
-// fail: records that a read or write failed, so that the loop stops: the
-// output held is dropped, and nothing is read, written or held from then on.
+// fail: records that a read or write failed, so that the loop stops:
+// nothing is read, written or held from then on.
 inline void fail() {
   io_failed = in_ended = true;
-  out_len = 0;
 }
 
 // failed: true once a read or write has failed.
-inline bool failed() { return io_failed; }
+inline bool failed() {
+  return io_failed;
+}
+
+// ended: true once read_some has returned 0, at the end of the input or
+// after a failure: the input is not read again.
+inline bool ended() {
+  return in_ended;
+}
 
 // wait_ready: accepts a descriptor on which a read(2) or write(2) has just
 // failed, with errno as the call left it, and the events the call waits for
