@@ -78,9 +78,9 @@ struct FaultedRun {
   bool hung = false;
 };
 
-// Generous for a run of a few milliseconds: the limit only turns a hang into
-// a failure.
-const auto limit = testsupport::emulated() ? 20s : 2s;
+// A run takes a few milliseconds, under 100 even with the sanitizers or
+// coverage: the limit only turns a hang into a failure.
+const auto limit = testsupport::emulated() ? 10s : 1s;
 
 // run: starts the program at path with fault_preload set for fault, stdin a
 // pipe already holding all of input and kept open unless end_input, stdout a
