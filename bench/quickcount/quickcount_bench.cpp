@@ -170,13 +170,18 @@ void run_input(benchmark::State& state, const Input& in) {
 int main(int argc, char** argv) {
   // The inputs are made in a child process: the peak memory a child reports
   // includes the parent's pages at the fork, so the benchmark stays small.
+  benchsupport::work_dir();  // made, or the run ends here, before the child
   const pid_t pid = fork();
   if (pid == 0) {
     write_inputs();
     _exit(0);
   }
   int status = 0;
-  waitpid(pid, &status, 0);
+  if (pid < 0 || waitpid(pid, &status, 0) != pid || !WIFEXITED(status) ||
+      WEXITSTATUS(status) != 0) {
+    std::fprintf(stderr, "quickcount_bench: the inputs could not be written\n");
+    return 1;
+  }
   benchmark::Initialize(&argc, argv);
   for (const Input& in : inputs) {
     benchmark::RegisterBenchmark(in.name, run_input, in)

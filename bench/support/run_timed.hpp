@@ -11,9 +11,11 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <string>
+#include <system_error>
 
 namespace benchsupport {
 
@@ -54,10 +56,23 @@ inline std::string slurp(const std::string& path) {
   return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
 }
 
-// Folder for generated inputs: $BENCH_DIR, or /tmp.
-inline std::string work_dir() {
-  const char* dir = std::getenv("BENCH_DIR");
-  return dir != nullptr ? dir : "/tmp";
+// work_dir: the folder for generated inputs, $BENCH_DIR or /tmp. Makes the
+// folder when it does not exist yet; when it cannot be made or written to,
+// says so on stderr and ends the benchmark with status 1.
+inline const std::string& work_dir() {
+  static const std::string dir = [] {
+    const char* named = std::getenv("BENCH_DIR");
+    std::string path = named != nullptr && *named != '\0' ? named : "/tmp";
+    std::error_code error;
+    std::filesystem::create_directories(path, error);
+    if (error || access(path.c_str(), W_OK) != 0) {
+      std::fprintf(stderr, "benchmark: cannot make or write to the folder %s (BENCH_DIR)\n",
+                   path.c_str());
+      std::exit(1);
+    }
+    return path;
+  }();
+  return dir;
 }
 
 }  // namespace benchsupport
