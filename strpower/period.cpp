@@ -1,5 +1,6 @@
 #include "period.hpp"
 
+#include <bit>
 #include <cstring>
 
 namespace strpower {
@@ -13,31 +14,35 @@ size_t period(std::string_view line) {
   size_t p = line.size();     // the shortest dividing period found so far
   // The line is a repetition of its first p characters, so it has period
   // d = p / q exactly when those p characters do: the first p - d of them
-  // equal the ones d further on.
-  auto try_factor = [&](size_t q) {
-    size_t d = p / q;
-    if (std::memcmp(s, s + d, p - d) == 0) {
-      p = d;
+  // equal the ones d further on. Whether they do; p becomes d if so.
+  auto test = [&](size_t q) {
+    const size_t d = p / q;
+    if (std::memcmp(s, s + d, p - d) != 0) {
+      return false;
     }
+    p = d;
+    return true;
   };
-  // Each prime factor is tried once per occurrence, in increasing order: 2,
-  // then the odd q (an even q > 2 never divides what 2 left). Trial division
-  // stops at q * q > rest: what is left then is 1 or a prime larger than
-  // every q tried, so a prime length costs about sqrt(L) / 2 divisions.
-  // Skipping the even q halves the divisions, which are most of the work on
-  // short lines.
-  while (rest % 2 == 0) {
-    rest /= 2;
-    try_factor(2);
+  // Each prime factor is taken once per occurrence, in increasing order: the
+  // 2s, then the odd q (an even q > 2 never divides what the 2s left). After
+  // a test of q fails, p is as it was, so the rest of that factor's tests
+  // would compare the same characters and fail again: they are skipped.
+  // Trial division stops at q * q > rest: what is left then is 1 or a prime
+  // larger than every q tried, so a prime length costs about sqrt(L) / 2
+  // divisions. Skipping the even q halves the divisions, which are most of
+  // the work on short lines.
+  const int twos = std::countr_zero(rest);
+  rest >>= twos;
+  for (int k = 0; k < twos && test(2); ++k) {
   }
   for (size_t q = 3; q * q <= rest; q += 2) {
-    while (rest % q == 0) {
+    for (bool holds = true; rest % q == 0;) {
       rest /= q;
-      try_factor(q);
+      holds = holds && test(q);
     }
   }
   if (rest > 1) {
-    try_factor(rest);
+    test(rest);
   }
   return p;
 }
