@@ -1,8 +1,8 @@
 // quickcount's pieces on fuzzer-chosen bytes. An even first byte: the rest,
 // as 32-bit values, is sorted by sort and by the neighbour-exchange counter,
 // which must agree on the count and the final order. An odd first byte: the
-// rest is read with read_int, handed over in pieces of 1 to 64 bytes (the
-// first byte's other bits say how long), and with sscanf("%d"), which must
+// rest is read with read_int, arriving on a pipe in reads of 1 to 64 bytes
+// (the first byte's other bits say how long), and with sscanf("%d"), which must
 // agree on every number and on where the reading fails; a number that stopped
 // in the wrong place shows in the ones after it.
 #include <algorithm>
@@ -14,25 +14,13 @@
 #include <vector>
 
 #include "drive.hpp"
+#include "fdio.hpp"
+#include "loop_run.hpp"
 #include "merge.hpp"
 #include "reader.hpp"
 #include "sort.hpp"
 
 namespace {
-
-const char* text;
-size_t text_len;
-size_t text_pos;
-size_t piece;
-
-// Hands the text to the reader piece bytes at a time, so that numbers are cut
-// at chunk ends.
-size_t from_text(char* buf, size_t size) {
-  const size_t n = std::min({size, text_len - text_pos, piece});
-  std::memcpy(buf, text + text_pos, n);
-  text_pos += n;
-  return n;
-}
 
 void check_sort(const uint8_t* data, size_t size, bool few_distinct) {
   std::vector<int32_t> values(size / 4);
@@ -65,26 +53,26 @@ void check_reader(const uint8_t* data, size_t size, size_t piece_size) {
   if (!fuzzsupport::numbers_in_range(s)) {
     return;
   }
-  text = s.c_str();
-  text_len = s.size();
-  text_pos = 0;
-  piece = piece_size;
-  quickcount::start_reading(from_text);
-  size_t at = 0;
-  while (true) {
-    int want = 0;
-    int used = 0;
-    const bool scanned = std::sscanf(s.c_str() + at, "%d%n", &want, &used) == 1;  // NOLINT
-    int32_t got = 0;
-    const bool read = quickcount::read_int(got);
-    if (scanned != read || (read && got != want)) {
-      std::abort();
+  const auto loop = [&s](int input, int output) {
+    quickcount::fdio::start(input, output);
+    quickcount::start_reading();
+    size_t at = 0;
+    while (true) {
+      int want = 0;
+      int used = 0;
+      const bool scanned = std::sscanf(s.c_str() + at, "%d%n", &want, &used) == 1;  // NOLINT
+      int32_t got = 0;
+      const bool read = quickcount::read_int(got);
+      if (scanned != read || (read && got != want)) {
+        std::abort();
+      }
+      if (!read) {
+        return 0;
+      }
+      at += static_cast<size_t>(used);
     }
-    if (!read) {
-      return;
-    }
-    at += static_cast<size_t>(used);
-  }
+  };
+  testsupport::run_loop(loop, s, {{piece_size}});
 }
 
 }  // namespace

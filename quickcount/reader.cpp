@@ -5,10 +5,11 @@
 #include <bit>
 #include <cstring>
 
+#include "fdio.hpp"
+
 namespace quickcount {
 namespace {
 
-Source source;
 constexpr size_t chunk_size = 1 << 16;
 // The chunk being read, followed by a NUL byte: NUL is neither white space nor
 // a digit, so the scans below stop at the end of the chunk without a bound
@@ -17,15 +18,14 @@ constexpr size_t chunk_size = 1 << 16;
 std::array<char, chunk_size + 8> chunk;
 size_t pos;  // next unread byte of chunk
 size_t len;  // bytes of input held in chunk
-bool ended;  // the source has said the input ended: it is not asked again
 
 // Replaces the chunk by the next bytes of input; false when the input has
-// ended. Once it has, the source is left alone: at a terminal another read
-// would wait for a second end-of-file key.
-bool refill() {
+// ended, or a read or write has failed. Kept out of line: with the read and
+// the flush before it inlined, scan grows too big to be inlined itself, and
+// a call per number costs a fifth more instructions on short blocks.
+[[gnu::noinline]] bool refill() {
   pos = 0;
-  len = ended ? 0 : source(chunk.data(), chunk_size);
-  ended = len == 0;
+  len = fdio::read_some(chunk.data(), chunk_size);
   chunk[len] = '\0';
   return len > 0;
 }
@@ -136,11 +136,9 @@ inline bool scan(int32_t& value) {
 
 }  // namespace
 
-void start_reading(Source from) {
-  source = from;
+void start_reading() {
   pos = 0;
   len = 0;
-  ended = false;
   chunk[0] = '\0';
 }
 

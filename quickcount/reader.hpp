@@ -6,16 +6,10 @@
 
 namespace quickcount {
 
-// A source of input: copies up to size bytes into buf and returns how many it
-// copied, at least 1, or 0 once the input has ended. It may return fewer
-// bytes than there is room for (what has arrived so far), and is not asked
-// again after it has returned 0.
-using Source = size_t (*)(char* buf, size_t size);
-
-// start_reading: accepts any source. Makes from the input of read_int and
-// read_ints, dropping whatever was buffered from the source before. The
-// source is asked for more only when a read cannot finish without it.
-void start_reading(Source from);
+// start_reading: makes the input of read_int and read_ints the one fdio::start
+// named, dropping whatever was buffered from an input before. More is read,
+// with fdio::read_some, only when a read cannot finish without it.
+void start_reading();
 
 // read_int: reads one number as the conversion "%d" does: skips white space
 // (space, \t, \n, \v, \f, \r), takes an optional sign and then the longest run
@@ -24,6 +18,9 @@ void start_reading(Source from);
 // digit was read; a number beyond the 32-bit range reads as the nearest end
 // of it. Returns false, leaving value alone, when the input ends or a byte that
 // is not a digit comes first; the white space and a sign before it stay read.
+// The input ends where fdio::read_some returns 0: at its end, or once a read
+// or write has failed (fdio then writes nothing more, so no answer comes of a
+// number that a failed read cut short).
 bool read_int(int32_t& value);
 
 // read_ints: accepts n >= 0 and room for n values. Reads numbers with read_int

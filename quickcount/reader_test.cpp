@@ -1,47 +1,64 @@
 #include "reader.hpp"
 
 #include <gtest/gtest.h>
+#include <sys/socket.h>
 
 #include <algorithm>
 #include <climits>
 #include <cstdio>
-#include <cstring>
 #include <random>
 #include <string>
+#include <string_view>
 #include <vector>
+
+#include "fdio.hpp"
+#include "loop_run.hpp"
 
 namespace {
 
-// Input for the reader: a string handed out in pieces of random length, so
-// that numbers and white space are cut at every possible place, or, with a
-// longest piece of 0, in pieces as long as the reader asks for. Counts the
-// times the reader asks again once it has been told the input ended.
-std::string input;
-size_t handed;
-size_t longest_piece = 7;
-bool said_end;
-int asked_after_end;
+// Input for the reader: text sent down a packet socket in pieces of random
+// length, each of which a read returns whole, so that numbers and white space
+// are cut at every possible place; then an empty packet, which a read takes
+// for the end of the input, and a last packet that the reader, told the input
+// ended, must leave alone. The socket is made once; what the reader left of
+// one text is taken out before the next is sent.
+int sockets[2] = {-1, -1};
 std::mt19937 piece_rng(7);
+constexpr std::string_view after_the_end = "after the end";
 
-size_t from_input(char* buf, size_t size) {
-  asked_after_end += said_end ? 1 : 0;
-  const size_t piece = longest_piece == 0
-                           ? size
-                           : std::uniform_int_distribution<size_t>(1, longest_piece)(piece_rng);
-  const size_t n = std::min({size, input.size() - handed, piece});
-  std::memcpy(buf, input.data() + handed, n);
-  handed += n;
-  said_end = n == 0;
-  return n;
+// Takes out what the reader left of the text given to start. True when that
+// ends with the packet after the end: the reader did not read past the end.
+bool end_stayed_the_end() {
+  char buf[64];
+  ssize_t n = 0;
+  while ((n = recv(sockets[0], buf, sizeof buf, MSG_DONTWAIT)) >= 0) {
+    if (std::string_view(buf, static_cast<size_t>(n)) == after_the_end) {
+      return true;
+    }
+  }
+  return false;
 }
 
-void start(const std::string& text, size_t piece = 7) {
-  input = text;
-  handed = 0;
-  longest_piece = piece;
-  said_end = false;
-  asked_after_end = 0;
-  quickcount::start_reading(from_input);
+// Starts the reader on text in pieces of 1 to longest bytes (0: in one
+// piece). The text must fit in the socket's buffer: some hundreds of pieces.
+void start(std::string_view text, size_t longest = 7) {
+  if (sockets[0] < 0) {
+    ASSERT_EQ(socketpair(AF_UNIX, SOCK_SEQPACKET, 0, sockets), 0);
+  }
+  end_stayed_the_end();  // left by a test that stopped without taking it out
+  while (!text.empty()) {
+    const size_t n =
+        longest == 0
+            ? text.size()
+            : std::min(text.size(), std::uniform_int_distribution<size_t>(1, longest)(piece_rng));
+    ASSERT_EQ(send(sockets[1], text.data(), n, MSG_DONTWAIT), static_cast<ssize_t>(n));
+    text.remove_prefix(n);
+  }
+  ASSERT_EQ(send(sockets[1], "", 0, MSG_DONTWAIT), 0);
+  ASSERT_EQ(send(sockets[1], after_the_end.data(), after_the_end.size(), MSG_DONTWAIT),
+            static_cast<ssize_t>(after_the_end.size()));
+  quickcount::fdio::start(sockets[0], -1);  // the reader writes nothing
+  quickcount::start_reading();
 }
 
 struct Read {
@@ -74,11 +91,10 @@ std::vector<Read> scanf_reads(const std::string& text) {
   return reads;
 }
 
-// The same reads with read_int, on text handed out in pieces of up to piece
-// bytes (0: as much as the reader asks for).
-std::vector<Read> reader_reads(const std::string& text, size_t piece) {
+// read_int over and over until two reads in a row fail: the reads
+// scanf_reads lists, if the reader reads as it should.
+std::vector<Read> reader_reads() {
   std::vector<Read> reads;
-  start(text, piece);
   do {
     Read r;
     int32_t v = -77;
@@ -86,6 +102,29 @@ std::vector<Read> reader_reads(const std::string& text, size_t piece) {
     r.value = v;
     reads.push_back(r);
   } while (reads.back().ok || reads.size() < 2 || reads[reads.size() - 2].ok);
+  return reads;
+}
+
+// The same on text in pieces of 1 to longest bytes (0: in one piece), which
+// the reader must not read past.
+std::vector<Read> reader_reads(const std::string& text, size_t longest) {
+  start(text, longest);
+  std::vector<Read> reads = reader_reads();
+  EXPECT_TRUE(end_stayed_the_end()) << '"' << text << '"';
+  return reads;
+}
+
+// The same on text that reaches the reader through run_loop, in reads of the
+// given sizes in turn: for texts too long to send as packets.
+std::vector<Read> loop_reads(const std::string& text, std::vector<size_t> pieces) {
+  std::vector<Read> reads;
+  const auto loop = [&reads](int input, int output) {
+    quickcount::fdio::start(input, output);
+    quickcount::start_reading();
+    reads = reader_reads();
+    return 0;
+  };
+  testsupport::run_loop(loop, text, {std::move(pieces)});
   return reads;
 }
 
@@ -154,7 +193,11 @@ TEST(ReadInt, ReadsSequencesLikeScanf) {
       // A space between parts keeps their digit runs apart, and in range.
       text += (k % 3 == 0 ? random_text(rng) : number_text(rng)) + " ";
     }
-    ASSERT_EQ(reader_reads(text, 1 + i % 13), scanf_reads(text)) << '"' << text << '"';
+    std::vector<size_t> pieces(8);
+    for (size_t& piece : pieces) {
+      piece = std::uniform_int_distribution<size_t>(1, 1 + i % 13)(piece_rng);
+    }
+    ASSERT_EQ(loop_reads(text, pieces), scanf_reads(text)) << '"' << text << '"';
   }
 }
 
@@ -201,6 +244,7 @@ TEST(ReadInt, ClampsToTheThirtyTwoBitRange) {
         int32_t next = 0;
         EXPECT_EQ(quickcount::read_int(next), glued) << text << ", pieces of " << piece;
         EXPECT_EQ(next, glued ? -5 : 0) << text << ", pieces of " << piece;
+        EXPECT_TRUE(end_stayed_the_end()) << text << ", pieces of " << piece;
       }
     }
   }
@@ -211,23 +255,15 @@ TEST(ReadInt, ClampsToTheThirtyTwoBitRange) {
 TEST(ReadInt, RunsLongerThanAChunk) {
   const std::string zeros(200000, '0');
   const std::string blanks(150000, '\v');
-  start(blanks + "-" + zeros + "12" + blanks + zeros + "7 1" + zeros + "-3", 1 << 16);
-  int32_t value = 0;
-  ASSERT_TRUE(quickcount::read_int(value));
-  EXPECT_EQ(value, -12);
-  ASSERT_TRUE(quickcount::read_int(value));
-  EXPECT_EQ(value, 7);
-  ASSERT_TRUE(quickcount::read_int(value));
-  EXPECT_EQ(value, INT32_MAX);
-  ASSERT_TRUE(quickcount::read_int(value));
-  EXPECT_EQ(value, -3);
-  EXPECT_FALSE(quickcount::read_int(value));
-  EXPECT_EQ(value, -3);
+  const std::string text = blanks + "-" + zeros + "12" + blanks + zeros + "7 1" + zeros + "-3";
+  const std::vector<Read> want = {{true, -12}, {true, 7},    {true, INT32_MAX},
+                                  {true, -3},  {false, -77}, {false, -77}};
+  EXPECT_EQ(loop_reads(text, {1 << 16, 3, 40000, 1}), want);
 }
 
 // A NUL ends a number and stays unread, so what follows it is never read;
-// and once the source has said the input ended it is not asked again (at a
-// terminal it would wait for a second end-of-file).
+// and once a read has said the input ended none is made again (at a terminal
+// it would wait for a second end-of-file).
 TEST(ReadInt, NulIsNotWhiteSpaceAndTheEndStaysTheEnd) {
   start(std::string("5\0 6", 4));
   int32_t value = 0;
@@ -236,12 +272,13 @@ TEST(ReadInt, NulIsNotWhiteSpaceAndTheEndStaysTheEnd) {
   EXPECT_FALSE(quickcount::read_int(value));
   EXPECT_FALSE(quickcount::read_int(value));
   EXPECT_EQ(value, 5);
+  EXPECT_TRUE(end_stayed_the_end());
   start(" 8 ");
   ASSERT_TRUE(quickcount::read_int(value));
   EXPECT_FALSE(quickcount::read_int(value));
   EXPECT_FALSE(quickcount::read_int(value));
   EXPECT_EQ(value, 8);
-  EXPECT_EQ(asked_after_end, 0);
+  EXPECT_TRUE(end_stayed_the_end());
 }
 
 TEST(ReadInts, StopsAtTheFirstFailure) {
@@ -249,11 +286,13 @@ TEST(ReadInts, StopsAtTheFirstFailure) {
   std::vector<int32_t> values(8, -9);
   EXPECT_EQ(quickcount::read_ints(values.data(), 8), 4);
   EXPECT_EQ(values, (std::vector<int32_t>{1, -2, 3, 4, -9, -9, -9, -9}));
+  EXPECT_TRUE(end_stayed_the_end());
   start("1 2 3");
   EXPECT_EQ(quickcount::read_ints(values.data(), 2), 2);
   EXPECT_EQ(quickcount::read_ints(values.data(), 0), 0);
   EXPECT_EQ(quickcount::read_ints(values.data(), 5), 1);
   EXPECT_EQ(values[0], 3);
+  EXPECT_TRUE(end_stayed_the_end());
 }
 
 }  // namespace
