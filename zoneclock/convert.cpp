@@ -197,13 +197,10 @@ bool look_up(std::string_view zone) {
 // Reads and answers one query. False, with nothing printed, when the input
 // ends before the query is complete. Its lines go out together once the byte
 // after its last token has arrived, so the source zone's token is kept until
-// then when it must be reported. The early returns are marked unlikely: GCC
-// otherwise judged the conversion below cold once the loop was inlined into
-// main, and compiled it for size (a division instead of a multiplication),
-// which ran slower.
+// then when it must be reported.
 bool query() {
   std::string_view buf;  // the token just read
-  if (!read_token(buf)) [[unlikely]] {
+  if (!read_token(buf)) {
     return false;
   }
   if (buf == "noon") {
@@ -216,14 +213,14 @@ bool query() {
       h = 0;
     }
     time = int64_t{h} * 60 + m;
-    if (!read_token(buf)) [[unlikely]] {
+    if (!read_token(buf)) {
       return false;
     }
     if (buf == "p.m.") {
       time += 720;
     }
   }
-  if (!read_token(buf)) [[unlikely]] {
+  if (!read_token(buf)) {
     return false;
   }
   const bool from_known = look_up(buf);
@@ -231,7 +228,7 @@ bool query() {
     from_name.assign(buf);
   }
   time -= off;
-  if (!read_token(buf)) [[unlikely]] {
+  if (!read_token(buf)) {
     return false;
   }
   if (!from_known) {
