@@ -1,8 +1,10 @@
 #include "clock.hpp"
 
 #include <algorithm>
+#include <charconv>
 #include <cstdlib>
 #include <string>
+#include <system_error>
 
 namespace zoneclock {
 namespace {
@@ -102,28 +104,23 @@ std::optional<int64_t> entry_minutes(int i) {
   return minutes[static_cast<size_t>(i)];
 }
 
-// Hand-written: std::from_chars, with the sign handling it lacks, took more
-// instructions per query.
 bool read_int(std::string_view& s, int32_t& value) {
-  size_t at = 0;
-  bool negative = false;
-  if (at < s.size() && (s[at] == '+' || s[at] == '-')) {
-    negative = s[at] == '-';
-    ++at;
-  }
-  if (at == s.size() || s[at] < '0' || s[at] > '9') {
-    return false;
-  }
-  constexpr int64_t limit = int64_t{1} << 31;  // |INT32_MIN|, past which we clamp
-  int64_t magnitude = 0;
-  for (; at < s.size() && s[at] >= '0' && s[at] <= '9'; ++at) {
-    if (magnitude < limit) {
-      magnitude = magnitude * 10 + (s[at] - '0');
+  const char* first = s.data();
+  const char* const last = s.data() + s.size();
+  if (first != last && *first == '+') {  // from_chars takes a '-' but no '+'
+    ++first;
+    if (first != last && *first == '-') {
+      return false;
     }
   }
-  magnitude = std::min(magnitude, negative ? limit : limit - 1);
-  value = static_cast<int32_t>(negative ? -magnitude : magnitude);
-  s.remove_prefix(at);
+  const auto [end, error] = std::from_chars(first, last, value);
+  if (error == std::errc::invalid_argument) {
+    return false;
+  }
+  if (error == std::errc::result_out_of_range) {  // end is past every digit
+    value = *first == '-' ? INT32_MIN : INT32_MAX;
+  }
+  s.remove_prefix(static_cast<size_t>(end - s.data()));
   return true;
 }
 
