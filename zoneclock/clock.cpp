@@ -9,32 +9,16 @@
 namespace zoneclock {
 namespace {
 
-// A token of at most 8 bytes packed with its length into one word; no table
-// entry is longer than 5 bytes, so longer tokens never need a key.
+// A token of at most 7 bytes packed into one word, a byte each, with its
+// length in the top byte, so that two such tokens have the same key only when
+// they are equal. No table entry is longer than 5 bytes, so longer tokens
+// never need a key.
 constexpr uint64_t pack(std::string_view token) {
   uint64_t key = uint64_t{token.size()} << 56;
-  auto byte = [&token](size_t k) {
-    return uint64_t{static_cast<unsigned char>(token[k])} << (8 * k);
-  };
-  switch (token.size()) {  // unrolled: measured faster than a loop over the bytes
-    case 5:
-      key |= byte(4);
-      [[fallthrough]];
-    case 4:
-      key |= byte(3);
-      [[fallthrough]];
-    case 3:
-      key |= byte(2);
-      [[fallthrough]];
-    case 2:
-      key |= byte(1);
-      [[fallthrough]];
-    case 1:
-      key |= byte(0);
-      [[fallthrough]];
-    default:
-      return key;
+  for (size_t k = 0; k < token.size(); ++k) {
+    key |= uint64_t{static_cast<unsigned char>(token[k])} << (8 * k);
   }
+  return key;
 }
 
 constexpr size_t longest_entry = 5;
