@@ -22,7 +22,10 @@ constexpr uint64_t pack(std::string_view token) {
 }
 
 constexpr size_t longest_entry = 5;
+static_assert(std::all_of(x.begin(), x.end(),
+                          [](std::string_view entry) { return entry.size() <= longest_entry; }));
 constexpr size_t slots = 128;
+static_assert(table_end < slots);  // so a probe always meets an empty slot
 
 constexpr size_t slot_of(uint64_t key) {
   return (key * 0x9E3779B97F4A7C15ULL) >> 57;
@@ -72,9 +75,11 @@ const std::array<std::optional<int64_t>, 66> minutes = parse_minutes();
 
 int zone_index(std::string_view token) {
   static constexpr std::array<Slot, slots> index = build_index();
-  if (token.size() > longest_entry) {
+  if (token.size() > longest_entry) {  // no entry is that long, nor could pack take it
     return table_end;
   }
+  // Keys are equal only for equal tokens, and the table holds fewer keys than
+  // slots: the probe ends at the token's key or at an empty slot.
   const uint64_t key = pack(token);
   for (size_t at = slot_of(key); index[at].key != 0; at = (at + 1) % slots) {
     if (index[at].key == key) {

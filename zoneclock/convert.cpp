@@ -39,10 +39,10 @@ size_t in_pos, in_len, token_start;
 // query is complete.
 std::string from_name;
 
-// The line printed for each minute of the day, with the hour and minute it
-// leaves in h and m, made once at start: copying a ready line is faster than
-// formatting each one. Each entry is 15 bytes, so the whole table (21,600
-// bytes) fits a 32 KiB first-level cache.
+// The line format_clock prints for each minute of the day, with the hour and
+// minute it leaves in h and m, made once at start so that a query copies its
+// line rather than formats it. Each entry is 15 bytes, so the whole table
+// (21,600 bytes) fits a 32 KiB first-level cache.
 struct Line {
   std::array<char, 12> text;  // the longest line, "12:59 p.m.\n", has 11 bytes
   uint8_t len, h, m;
@@ -232,6 +232,10 @@ bool query() {
     report("oops:  ", buf, "\n");
   }
   time = wrap_day(time + off);
+  // wrap_day's result, 0..1439, is a minute of the day and so an entry of the
+  // table. The whole text is copied into room for it, and only len bytes of
+  // it kept. Noon and midnight leave h and m as they were, as format_clock
+  // does, so their entries' h and m are not taken.
   const Line& line = lines[static_cast<size_t>(time)];
   char* at = fdio::room(line.text.size());
   std::copy_n(line.text.begin(), line.text.size(), at);
