@@ -23,18 +23,17 @@ size_t period(std::string_view line) {
     p = d;
     return true;
   };
-  // Each prime factor is taken once per occurrence, in increasing order: the
-  // 2s, then the odd q (an even q > 2 never divides what the 2s left). After
-  // a test of q fails, p is as it was, so the rest of that factor's tests
-  // would compare the same characters and fail again: they are skipped.
-  // Trial division stops at q * q > rest: what is left then is 1 or a prime
-  // larger than every q tried, so a prime length costs about sqrt(L) / 2
-  // divisions. Skipping the even q halves the divisions, which are most of
-  // the work on short lines.
+  // Each prime factor is taken once per occurrence, in increasing order, by
+  // trial division, which stops at q * q > rest: what is left then is 1 or a
+  // prime larger than every q tried. After a test of a factor fails, p is as
+  // it was, so that factor's other tests would compare the same characters
+  // and fail again: both loops skip them.
   const int twos = std::countr_zero(rest);
   rest >>= twos;
   for (int k = 0; k < twos && test(2); ++k) {
   }
+  // rest is odd now, so no even q divides it: q steps over them, and a prime
+  // length costs about sqrt(L) / 2 divisions.
   for (size_t q = 3; q * q <= rest; q += 2) {
     for (bool holds = true; rest % q == 0;) {
       rest /= q;

@@ -76,6 +76,8 @@ bool read_line() {
     const size_t n = end != nullptr ? static_cast<size_t>(end - start) : avail;
     in_pos += end != nullptr ? n + 1 : n;
     if (end != nullptr && line_len == 0) {
+      // Only this function reads into in_chunk, so the view holds until the
+      // next call, by which time its caller is done with the line.
       s = {start, n};
       return true;
     }

@@ -39,10 +39,10 @@ size_t in_pos, in_len, token_start;
 // query is complete.
 std::string from_name;
 
-// The line printed for each minute of the day, with the hour and minute it
-// leaves in h and m, made once at start: copying a ready line is faster than
-// formatting each one. Each entry is 15 bytes, so the whole table (21,600
-// bytes) fits a 32 KiB first-level cache.
+// The line format_clock prints for each minute of the day, with the hour and
+// minute it leaves in h and m, made once at start so that a query copies its
+// line rather than formats it. Each entry is 15 bytes, so the whole table
+// (21,600 bytes) fits a 32 KiB first-level cache.
 struct Line {
   std::array<char, 12> text;  // the longest line, "12:59 p.m.\n", has 11 bytes
   uint8_t len, h, m;
@@ -63,17 +63,11 @@ std::array<Line, 1440> make_lines() {
 }
 const std::array<Line, 1440> lines = make_lines();
 
-// The white space that separates tokens, as isspace() in the C locale sees it.
-constexpr std::array<bool, 256> make_blank_table() {
-  std::array<bool, 256> table{};
-  for (unsigned char c : {' ', '\t', '\n', '\v', '\f', '\r'}) {
-    table[c] = true;
-  }
-  return table;
-}
-constexpr std::array<bool, 256> blank_table = make_blank_table();
+// The white space that separates tokens, as isspace() in the C locale sees
+// it: the space and the five controls from tab to carriage return, which
+// follow each other in ASCII.
 bool blank(char c) {
-  return blank_table[static_cast<unsigned char>(c)];
+  return c == ' ' || (c >= '\t' && c <= '\r');
 }
 
 // Appends a report line, head, token and tail, whole unless it is longer
@@ -197,13 +191,10 @@ bool look_up(std::string_view zone) {
 // Reads and answers one query. False, with nothing printed, when the input
 // ends before the query is complete. Its lines go out together once the byte
 // after its last token has arrived, so the source zone's token is kept until
-// then when it must be reported. The early returns are marked unlikely: GCC
-// otherwise judged the conversion below cold once the loop was inlined into
-// main, and compiled it for size (a division instead of a multiplication),
-// which ran slower.
+// then when it must be reported.
 bool query() {
   std::string_view buf;  // the token just read
-  if (!read_token(buf)) [[unlikely]] {
+  if (!read_token(buf)) {
     return false;
   }
   if (buf == "noon") {
@@ -216,14 +207,14 @@ bool query() {
       h = 0;
     }
     time = int64_t{h} * 60 + m;
-    if (!read_token(buf)) [[unlikely]] {
+    if (!read_token(buf)) {
       return false;
     }
     if (buf == "p.m.") {
       time += 720;
     }
   }
-  if (!read_token(buf)) [[unlikely]] {
+  if (!read_token(buf)) {
     return false;
   }
   const bool from_known = look_up(buf);
@@ -231,7 +222,7 @@ bool query() {
     from_name.assign(buf);
   }
   time -= off;
-  if (!read_token(buf)) [[unlikely]] {
+  if (!read_token(buf)) {
     return false;
   }
   if (!from_known) {
@@ -241,6 +232,10 @@ bool query() {
     report("oops:  ", buf, "\n");
   }
   time = wrap_day(time + off);
+  // wrap_day's result, 0..1439, is a minute of the day and so an entry of the
+  // table. The whole text is copied into room for it, and only len bytes of
+  // it kept. Noon and midnight leave h and m as they were, as format_clock
+  // does, so their entries' h and m are not taken.
   const Line& line = lines[static_cast<size_t>(time)];
   char* at = fdio::room(line.text.size());
   std::copy_n(line.text.begin(), line.text.size(), at);
