@@ -17,7 +17,7 @@ namespace strpower {
 namespace {
 
 // Room for a line of 2,000,001 characters, taken at start; the buffer grows
-// only when a longer line is read.
+// only when a longer line is read, and shrinks back once it is answered.
 constexpr size_t line_capacity = 2000001;
 
 std::array<char, 1 << 16> in_chunk;  // input, read a chunk at a time
@@ -51,6 +51,19 @@ bool append_to_line(const char* bytes, size_t n) {
   std::memcpy(line_buf + line_len, bytes, n);
   line_len += n;
   return true;
+}
+
+// Once a line longer than the start capacity has been answered, shrinks the
+// buffer back to that capacity, so that the long line's memory is not held
+// while the next line is awaited. A shrink that fails leaves the buffer as it
+// is.
+void shrink_line_buffer() {
+  if (line_cap > line_capacity) {
+    if (auto* shrunk = static_cast<char*>(std::realloc(line_buf, line_capacity))) {
+      line_buf = shrunk;
+      line_cap = line_capacity;
+    }
+  }
 }
 
 // Reads the next line into s, without its line feed. A line that lies inside
@@ -116,6 +129,7 @@ int powers(int input, int output) {
   while (!fdio::failed() && read_line() && s != ".") {
     const size_t p = period(s);
     print_count(p == 0 ? 0 : s.size() / p);
+    shrink_line_buffer();
   }
   return fdio::finish(too_long ? 1 : 0);
 }
