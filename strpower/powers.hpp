@@ -15,7 +15,7 @@ namespace strpower {
 // or written. What follows the stop line is ignored, though up to one read's
 // worth of it may have been taken from input. A line longer than the line
 // buffer's start capacity grows it, and it shrinks back once that line is
-// answered, before more input is awaited. Leaves both descriptors open, and
+// answered, before more input is read. Leaves both descriptors open, and
 // the line buffer for the next call, which starts afresh.
 int powers(int input, int output);
 
