@@ -5,7 +5,6 @@
 #include <sys/resource.h>
 
 #include <cstdint>
-#include <fstream>
 #include <random>
 #include <string>
 #include <utility>
@@ -170,42 +169,6 @@ TEST(MergecountCoprocess, AnswersEachBlockWhileTheNextArrivesInPieces) {
 // line ends the input, which completes the block, and is read only once.
 TEST(MergecountCoprocess, AnswersEachLineTypedAtATerminal) {
   converse(true, {{"3\n3 2 1\n", "3\n"}, {"2 0x10\n010\n", "1\n"}, {"1 5\x04", ""}}, "0\n");
-}
-
-long resident_kib(pid_t pid) {
-  std::ifstream status("/proc/" + std::to_string(pid) + "/status");
-  std::string field;
-  while (status >> field) {
-    if (field == "VmRSS:") {
-      long kib = -1;
-      status >> kib;
-      return kib;
-    }
-  }
-  return -1;
-}
-
-TEST(MergecountCoprocess, ALongBlockLeavesNoMemoryBehindWhileTheNextIsAwaited) {
-  if (testsupport::address_sanitized) {
-    GTEST_SKIP() << "the address sanitizer holds freed memory back";
-  }
-  testsupport::Coprocess program(PROGRAM_PATH, false);
-  ASSERT_TRUE(program.send("3\n3 2 1\n"));
-  ASSERT_EQ(program.reply(2), "3\n");
-  const long short_run = resident_kib(program.pid());
-  // 3,000,000 values, 2 1 2 1 ...: 12 MB of values, and as much of merge buffer.
-  const int64_t pairs = 1500000;
-  std::string block = std::to_string(2 * pairs) + "\n";
-  for (int64_t k = 0; k < pairs; ++k) {
-    block += "2 1 ";
-  }
-  ASSERT_TRUE(program.send(block));
-  const std::string want = std::to_string(pairs * (pairs + 1) / 2) + "\n";
-  ASSERT_EQ(program.reply(want.size()), want);
-  // The answer is out, so the program is waiting for the next block.
-  EXPECT_LT(resident_kib(program.pid()), short_run + 4096)
-      << "KiB resident after the first block: " << short_run;
-  EXPECT_EQ(program.finish().status, 0);
 }
 
 }  // namespace

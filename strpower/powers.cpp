@@ -17,7 +17,8 @@ namespace strpower {
 namespace {
 
 // Room for a line of 2,000,001 characters, taken at start; the buffer grows
-// only when a longer line is read.
+// only when a longer line is read, and shrinks back before input is read
+// again once that line is answered.
 constexpr size_t line_capacity = 2000001;
 
 std::array<char, 1 << 16> in_chunk;  // input, read a chunk at a time
@@ -53,6 +54,19 @@ bool append_to_line(const char* bytes, size_t n) {
   return true;
 }
 
+// Shrinks the buffer back to its start capacity when it has grown and the
+// line in it so far fits that, so that a long line's memory is not held while
+// more input is awaited once the line has been answered. A shrink that fails
+// leaves the buffer as it is.
+void shrink_line_buffer() {
+  if (line_cap > line_capacity && line_len <= line_capacity) {
+    if (auto* shrunk = static_cast<char*>(std::realloc(line_buf, line_capacity))) {
+      line_buf = shrunk;
+      line_cap = line_capacity;
+    }
+  }
+}
+
 // Reads the next line into s, without its line feed. A line that lies inside
 // one input chunk is viewed where it is; one that spans chunks is assembled in
 // line_buf. Reads more input only while the line's line feed has not arrived.
@@ -63,6 +77,7 @@ bool read_line() {
   line_len = 0;
   while (true) {
     if (in_pos == in_len) {
+      shrink_line_buffer();  // before the read, which may wait
       in_pos = 0;
       in_len = fdio::read_some(in_chunk.data(), in_chunk.size());
       if (in_len == 0) {

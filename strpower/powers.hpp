@@ -13,8 +13,10 @@ namespace strpower {
 // normal end; 1 when the input could not be read, a line did not fit in
 // memory, or a write failed, which ends the run at once: nothing more is read
 // or written. What follows the stop line is ignored, though up to one read's
-// worth of it may have been taken from input. Leaves both descriptors open,
-// and its line buffer, grown or not, for the next call, which starts afresh.
+// worth of it may have been taken from input. A line longer than the line
+// buffer's start capacity grows it, and it shrinks back once that line is
+// answered, before more input is read. Leaves both descriptors open, and
+// the line buffer for the next call, which starts afresh.
 int powers(int input, int output);
 
 }  // namespace strpower

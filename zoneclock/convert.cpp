@@ -29,14 +29,17 @@ int64_t off;   // offset in minutes of the last lookup that found a number
 // to scan. A refill keeps the bytes from token_start on (the token being
 // read, so that it can be seen whole), moving them to the front, and drops
 // the rest: white space and tokens already used are never kept. The window
-// grows only when a single token does not fit in it. A blank always follows
-// the bytes read, so a token scan needs no bounds test.
+// grows only when a single token does not fit in it, and goes back to its
+// start size at the first refill whose kept bytes fit that again, so that a
+// long token's memory is not held while more input is awaited. A blank
+// always follows the bytes read, so a token scan needs no bounds test.
 constexpr size_t slack = 1;
-std::vector<char> in_buf((size_t{1} << 16) + slack);
+constexpr size_t start_size = (size_t{1} << 16) + slack;
+std::vector<char> in_buf(start_size);
 size_t in_pos, in_len, token_start;
 
 // The source zone's token when the table lacks it: its report waits until the
-// query is complete.
+// query is complete. A long one is given back once reported.
 std::string from_name;
 
 // The line format_clock prints for each minute of the day, with the hour and
@@ -81,7 +84,8 @@ void report(std::string_view head, std::string_view token, std::string_view tail
 
 // Reads what has arrived of the input with read_some, which writes out the
 // answers held first, behind the bytes from token_start on, which move to the
-// front of the window first (token_start becomes 0; in_pos moves with them).
+// front of the window first (token_start becomes 0; in_pos moves with them),
+// into a window of the start size when the window has grown and they fit it.
 // False once the input has ended, a read has failed or a write has; the
 // window is then left as it is, not grown for a token that is over. Throws
 // std::bad_alloc when a token outgrows the memory, std::length_error when it
@@ -91,7 +95,13 @@ bool refill() {
     return false;
   }
   const size_t kept = in_len - token_start;
-  std::memmove(in_buf.data(), in_buf.data() + token_start, kept);
+  if (in_buf.size() > start_size && kept < start_size - slack) {
+    std::vector<char> window(start_size);
+    std::copy_n(in_buf.begin() + static_cast<std::ptrdiff_t>(token_start), kept, window.begin());
+    in_buf.swap(window);
+  } else {
+    std::memmove(in_buf.data(), in_buf.data() + token_start, kept);
+  }
   in_pos -= token_start;
   in_len = kept;
   token_start = 0;
@@ -227,6 +237,9 @@ bool query() {
   }
   if (!from_known) {
     report("oops:  <<<", from_name, ">>>\n");
+    if (from_name.capacity() >= start_size) {
+      std::string().swap(from_name);  // not from_name = {}, which keeps the memory
+    }
   }
   if (!look_up(buf)) {
     report("oops:  ", buf, "\n");

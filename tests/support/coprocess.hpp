@@ -141,6 +141,30 @@ class Coprocess {
     return true;
   }
 
+  // send_to_full_output: for a program on pipes whose output has all been
+  // taken in. Makes its output pipe one page long and fills it, through a
+  // second opening of that pipe, so that the program's next write finds no
+  // room; then writes bytes (fewer than a page) to its input in one call,
+  // taking in no output. Returns how many bytes of filler come before the
+  // program's next output (reply hands them out first), or 0 when the pipe
+  // could not be filled or the bytes not written.
+  size_t send_to_full_output(std::string_view bytes) {
+    const std::string pipe_path = "/proc/self/fd/" + std::to_string(from_);
+    const int filler = open(pipe_path.c_str(), O_WRONLY | O_NONBLOCK);
+    size_t filled = 0;
+    if (filler >= 0 && fcntl(filler, F_SETPIPE_SZ, 4096) >= 0) {
+      const std::string page(4096, '.');
+      for (ssize_t n = 0; (n = write(filler, page.data(), page.size())) > 0;) {
+        filled += static_cast<size_t>(n);
+      }
+    }
+    if (filler >= 0) {
+      close(filler);
+    }
+    const bool sent = write(to_, bytes.data(), bytes.size()) == static_cast<ssize_t>(bytes.size());
+    return sent ? filled : 0;
+  }
+
   // reply: waits until `size` bytes of output have arrived beyond those
   // already taken, the output ends, or the deadlock limit passes. Returns the
   // bytes that arrived, at most size of them; the rest stay for later calls.
