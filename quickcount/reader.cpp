@@ -98,11 +98,10 @@ inline bool scan(int32_t& value) {
     }
     at = 0;
   }
-  // Stepping over a sign without a branch: random values are negative half
-  // the time, so a branch on the sign would be mispredicted about once in two
-  // numbers.
   const bool negative = chunk[at] == '-';
-  at += negative || chunk[at] == '+' ? 1 : 0;
+  if (negative || chunk[at] == '+') {
+    ++at;
+  }
   // The magnitude stops growing at 2^31, past which every number clamps.
   constexpr uint64_t limit = uint64_t{1} << 31;
   uint64_t magnitude = 0;
