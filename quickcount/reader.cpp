@@ -20,9 +20,8 @@ size_t pos;  // next unread byte of chunk
 size_t len;  // bytes of input held in chunk
 
 // Replaces the chunk by the next bytes of input; false when the input has
-// ended, or a read or write has failed. Kept out of line: with the read and
-// the flush before it inlined, scan grows too big to be inlined itself, and
-// a call per number costs a fifth more instructions on short blocks.
+// ended, or a read or write has failed. Kept out of line, which keeps the
+// read and the flush before it out of read_int.
 [[gnu::noinline]] bool refill() {
   pos = 0;
   len = fdio::read_some(chunk.data(), chunk_size);
@@ -80,11 +79,10 @@ uint64_t digits_value(const char* s, int run) {
   return (word * 10000 + (word >> 32)) & 0xFFFFFFFF;
 }
 
-// Reads one number as read_int does, on a copy of pos that is written back
-// around refills and at the end. Kept apart from read_int so that read_ints
-// gets it inlined: calling read_int from read_ints costs more instructions
-// per number.
-inline bool scan(int32_t& value) {
+}  // namespace
+
+// Works on a copy of pos, written back around refills and at the end.
+bool read_int(int32_t& value) {
   size_t at = pos;
   for (;;) {
     while (blank(chunk[at])) {
@@ -133,21 +131,15 @@ inline bool scan(int32_t& value) {
   return digits;
 }
 
-}  // namespace
-
 void start_reading() {
   pos = 0;
   len = 0;
   chunk[0] = '\0';
 }
 
-bool read_int(int32_t& value) {
-  return scan(value);
-}
-
 int64_t read_ints(int32_t* values, int64_t n) {
   int64_t done = 0;
-  while (done < n && scan(values[done])) {
+  while (done < n && read_int(values[done])) {
     ++done;
   }
   return done;
