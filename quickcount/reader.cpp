@@ -20,9 +20,8 @@ size_t pos;  // next unread byte of chunk
 size_t len;  // bytes of input held in chunk
 
 // Replaces the chunk by the next bytes of input; false when the input has
-// ended, or a read or write has failed. Kept out of line, which keeps the
-// read and the flush before it out of read_int.
-[[gnu::noinline]] bool refill() {
+// ended, or a read or write has failed.
+bool refill() {
   pos = 0;
   len = fdio::read_some(chunk.data(), chunk_size);
   chunk[len] = '\0';
