@@ -36,12 +36,6 @@ void small_sort(const int32_t* from, int32_t* to, ptrdiff_t n) {
   count += pairs;
 }
 
-// 1 when b < a, else 0, from a sign bit rather than a comparison: a compiler
-// turns comparisons into branches, which fail half the time on random values.
-ptrdiff_t less_than(int32_t b, int32_t a) {
-  return static_cast<ptrdiff_t>(static_cast<uint64_t>(int64_t{b} - int64_t{a}) >> 63);
-}
-
 // Merges the ascending runs src[lo, mid) and src[mid, hi) into dst[lo, hi),
 // adding to count the pairs of a value of the first run greater than one of
 // the second. Works from both ends at once, as many steps at each end as the
@@ -64,7 +58,7 @@ void merge(const int32_t* src, int32_t* dst, ptrdiff_t lo, ptrdiff_t mid, ptrdif
   auto place_front = [&] {
     const int32_t a = src[left];
     const int32_t b = src[right];
-    const ptrdiff_t take_right = less_than(b, a);
+    const ptrdiff_t take_right = b < a ? 1 : 0;
     dst[front++] = a ^ ((a ^ b) & static_cast<int32_t>(-take_right));
     pairs += (left_last - left + 1) & -take_right;
     right += take_right;
@@ -74,7 +68,7 @@ void merge(const int32_t* src, int32_t* dst, ptrdiff_t lo, ptrdiff_t mid, ptrdif
     place_front();
     const int32_t c = src[left_last];
     const int32_t d = src[right_last];
-    const ptrdiff_t take_left = less_than(d, c);
+    const ptrdiff_t take_left = d < c ? 1 : 0;
     dst[back--] = d ^ ((c ^ d) & static_cast<int32_t>(-take_left));
     pairs += (right_last - right + 1) & -take_left;
     left_last -= take_left;
@@ -119,7 +113,7 @@ void split_stretch(int32_t* from, int32_t* to, ptrdiff_t begin, ptrdiff_t end, i
   int64_t sum = less_before;
   for (ptrdiff_t k = begin; k < end; ++k) {
     const int32_t x = from[k];
-    const ptrdiff_t is_less = less_than(x, pivot);
+    const ptrdiff_t is_less = x < pivot ? 1 : 0;
     // Both writes always happen and only one of the two slots moves on. The
     // other write lands where a later value or the copy of the side goes.
     to[smaller] = x;
