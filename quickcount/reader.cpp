@@ -33,8 +33,7 @@ bool blank(char c) {
   return c == ' ' || (c >= '\t' && c <= '\r');
 }
 
-// Eight bytes at once: digits are read eight at a time rather than one, which
-// reads random 32-bit values markedly faster.
+// Digits are read eight bytes at a time, as one 64-bit word.
 constexpr uint64_t each_byte(uint8_t b) {
   return b * uint64_t{0x0101010101010101};
 }
@@ -70,8 +69,11 @@ int digit_run(const char* s) {
 // The value of the run decimal digits, 1 to 8, at s.
 uint64_t digits_value(const char* s, int run) {
   uint64_t word = load8(s);
-  // Digit values, the first in the lowest byte; shifting the bytes after the
-  // run out leaves zeros in front, and pairs, quads and octets are combined.
+  // Digit values, the first in the lowest byte: a digit borrows nothing, so
+  // only bytes after the run are spoilt by the subtraction. Shifting them out
+  // (run is 1 to 8: the shift is under 64) leaves zeros in front. Pairs,
+  // quads and octets are then combined, each sum (at most 99, 9,999 and
+  // 99,999,999) fitting its field, so none carries into the next.
   word = (word - each_byte(0x30)) << (64 - 8 * run);
   word = (word * 10 + (word >> 8)) & 0x00FF00FF00FF00FF;
   word = (word * 100 + (word >> 16)) & 0x0000FFFF0000FFFF;
@@ -104,6 +106,10 @@ bool read_int(int32_t& value) {
   uint64_t magnitude = 0;
   bool digits = false;
   for (;;) {
+    // at <= len, and the chunk has eight bytes of room after the NUL at len,
+    // so the eight bytes loaded lie inside it; the NUL ends any run, so the
+    // stale bytes after it never count. magnitude <= 2^31 and a run's value
+    // < 10^8, so the sum below stays under 2^58.
     const int run = digit_run(&chunk[at]);
     if (run > 0) {
       magnitude = std::min(magnitude * power_of_ten[run] + digits_value(&chunk[at], run), limit);

@@ -39,13 +39,18 @@ void small_sort(const int32_t* from, int32_t* to, ptrdiff_t n) {
 // Merges the ascending runs src[lo, mid) and src[mid, hi) into dst[lo, hi),
 // adding to count the pairs of a value of the first run greater than one of
 // the second. Works from both ends at once, as many steps at each end as the
-// shorter run is long, which keeps every read inside its run without bound
-// checks; the middle left over is merged from the front. The two chains of
-// dependent loads overlap, which makes the merge sort of random values faster
-// than merging from the front only. A pair is counted when the first of its
-// two values is placed: the smaller one at the front, with every value of the
-// first run still unplaced, or the greater one at the back, with every value
-// of the second run still unplaced.
+// shorter run is long, then merges the middle left over from the front. In
+// those steps an end, whenever it reads, has taken fewer values from either
+// run than the run holds, so no read leaves its run and none needs a bound
+// check. A head may pass the last unplaced value of its run, though: it then
+// reads the value the other end already took, and that value always loses
+// the comparison, as the front took it for being no greater than every
+// value left in the other run and the back for being no smaller (ties go to
+// the first run at the front, to the second at the back); so no value is
+// placed twice. A pair is counted when the first of its two values is
+// placed: the smaller one at the front, with every value of the first run
+// still unplaced, or the greater one at the back, with every value of the
+// second run still unplaced.
 void merge(const int32_t* src, int32_t* dst, ptrdiff_t lo, ptrdiff_t mid, ptrdiff_t hi) {
   ptrdiff_t left = lo;
   ptrdiff_t right = mid;
@@ -114,8 +119,11 @@ void split_stretch(int32_t* from, int32_t* to, ptrdiff_t begin, ptrdiff_t end, i
   for (ptrdiff_t k = begin; k < end; ++k) {
     const int32_t x = from[k];
     const ptrdiff_t is_less = x < pivot ? 1 : 0;
-    // Both writes always happen and only one of the two slots moves on. The
-    // other write lands where a later value or the copy of the side goes.
+    // Both writes always happen, and only the slot of x's side moves on. The
+    // other write lands on the next free slot of the other side: a later
+    // value of that side overwrites it, or it lies past that side's end,
+    // where no value is read from (the slots of the pivot's copies, or the
+    // work area the ranges are next sorted with).
     to[smaller] = x;
     from[k - smaller] = x;
     sum += smaller;
@@ -158,7 +166,9 @@ ptrdiff_t set_aside_equal(const int32_t* from, int32_t* to, ptrdiff_t m, int32_t
     equal += from[k] == pivot ? 1 : 0;
   }
   if (equal == 1) {
-    // The usual case: the pivot alone, with greater values only before it.
+    // The usual case: the pivot is its only copy and stands at pivot_at, so
+    // the other values are all greater, and the pivot_at before it are the
+    // pairs; the rest is two copies around its place.
     count += pivot_at;
     std::copy(from + pivot_at + 1, from + m, std::copy(from, from + pivot_at, to + 1));
     return 1;
