@@ -63,6 +63,8 @@ int32_t clamped(bool negative, uint64_t magnitude) {
   const uint64_t largest = limit - 1 + static_cast<uint64_t>(negative);
   const auto m = static_cast<int64_t>(std::min(magnitude, largest));
   const int64_t flip = -static_cast<int64_t>(negative);  // all ones when negative
+  // 0 <= m <= 2^31 and flip is 0 or -1, so (m ^ flip) - flip is m or, in
+  // two's complement, -m: either way inside the 32-bit range.
   return static_cast<int32_t>((m ^ flip) - flip);
 }
 
@@ -201,6 +203,8 @@ constexpr std::array<uint64_t, 9> powers = make_powers<base>();
 // plain numbers faster than the byte-by-byte reader.
 template <unsigned base, int most>
 const char* read_plain_digits(const char* p, std::size_t skip, bool negative, int32_t& value) {
+  // p is at most len, and slack zero bytes follow the data, so the 16 bytes
+  // loaded lie inside chunk. skip is at most 3: the shift stays under 64.
   const uint64_t skipped = (uint64_t{1} << (8 * skip)) - 1;  // the bytes before the digits
   const uint64_t head = load8(p) & ~skipped;                 // which read as leading zeros
   const uint64_t tail = load8(p + 8);
@@ -216,6 +220,7 @@ const char* read_plain_digits(const char* p, std::size_t skip, bool negative, in
       stop >= chunk.data() + len) {
     return nullptr;
   }
+  // length is now 1 to 15, so neither shift below reaches 64.
   uint64_t magnitude = 0;
   if (length <= 8) {
     magnitude = eight_digits<base>(head << (8 * (8 - length)));

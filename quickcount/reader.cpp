@@ -20,10 +20,8 @@ size_t pos;  // next unread byte of chunk
 size_t len;  // bytes of input held in chunk
 
 // Replaces the chunk by the next bytes of input; false when the input has
-// ended, or a read or write has failed. Kept out of line: with the read and
-// the flush before it inlined, scan grows too big to be inlined itself, and
-// a call per number costs a fifth more instructions on short blocks.
-[[gnu::noinline]] bool refill() {
+// ended, or a read or write has failed.
+bool refill() {
   pos = 0;
   len = fdio::read_some(chunk.data(), chunk_size);
   chunk[len] = '\0';
@@ -35,8 +33,7 @@ bool blank(char c) {
   return c == ' ' || (c >= '\t' && c <= '\r');
 }
 
-// Eight bytes at once: digits are read eight at a time rather than one, which
-// reads random 32-bit values markedly faster.
+// Digits are read eight bytes at a time, as one 64-bit word.
 constexpr uint64_t each_byte(uint8_t b) {
   return b * uint64_t{0x0101010101010101};
 }
@@ -72,19 +69,21 @@ int digit_run(const char* s) {
 // The value of the run decimal digits, 1 to 8, at s.
 uint64_t digits_value(const char* s, int run) {
   uint64_t word = load8(s);
-  // Digit values, the first in the lowest byte; shifting the bytes after the
-  // run out leaves zeros in front, and pairs, quads and octets are combined.
+  // Digit values, the first in the lowest byte: a digit borrows nothing, so
+  // only bytes after the run are spoilt by the subtraction. Shifting them out
+  // (run is 1 to 8: the shift is under 64) leaves zeros in front. Pairs,
+  // quads and octets are then combined, each sum (at most 99, 9,999 and
+  // 99,999,999) fitting its field, so none carries into the next.
   word = (word - each_byte(0x30)) << (64 - 8 * run);
   word = (word * 10 + (word >> 8)) & 0x00FF00FF00FF00FF;
   word = (word * 100 + (word >> 16)) & 0x0000FFFF0000FFFF;
   return (word * 10000 + (word >> 32)) & 0xFFFFFFFF;
 }
 
-// Reads one number as read_int does, on a copy of pos that is written back
-// around refills and at the end. Kept apart from read_int so that read_ints
-// gets it inlined: calling read_int from read_ints costs more instructions
-// per number.
-inline bool scan(int32_t& value) {
+}  // namespace
+
+// Works on a copy of pos, written back around refills and at the end.
+bool read_int(int32_t& value) {
   size_t at = pos;
   for (;;) {
     while (blank(chunk[at])) {
@@ -98,16 +97,19 @@ inline bool scan(int32_t& value) {
     }
     at = 0;
   }
-  // Stepping over a sign without a branch: random values are negative half
-  // the time, so a branch on the sign would be mispredicted about once in two
-  // numbers.
   const bool negative = chunk[at] == '-';
-  at += negative || chunk[at] == '+' ? 1 : 0;
+  if (negative || chunk[at] == '+') {
+    ++at;
+  }
   // The magnitude stops growing at 2^31, past which every number clamps.
   constexpr uint64_t limit = uint64_t{1} << 31;
   uint64_t magnitude = 0;
   bool digits = false;
   for (;;) {
+    // at <= len, and the chunk has eight bytes of room after the NUL at len,
+    // so the eight bytes loaded lie inside it; the NUL ends any run, so the
+    // stale bytes after it never count. magnitude <= 2^31 and a run's value
+    // < 10^8, so the sum below stays under 2^58.
     const int run = digit_run(&chunk[at]);
     if (run > 0) {
       magnitude = std::min(magnitude * power_of_ten[run] + digits_value(&chunk[at], run), limit);
@@ -134,21 +136,15 @@ inline bool scan(int32_t& value) {
   return digits;
 }
 
-}  // namespace
-
 void start_reading() {
   pos = 0;
   len = 0;
   chunk[0] = '\0';
 }
 
-bool read_int(int32_t& value) {
-  return scan(value);
-}
-
 int64_t read_ints(int32_t* values, int64_t n) {
   int64_t done = 0;
-  while (done < n && scan(values[done])) {
+  while (done < n && read_int(values[done])) {
     ++done;
   }
   return done;

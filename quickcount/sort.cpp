@@ -1,7 +1,6 @@
 #include "sort.hpp"
 
 #include <algorithm>
-#include <array>
 #include <bit>
 #include <cstddef>
 
@@ -17,47 +16,41 @@ namespace {
 constexpr ptrdiff_t small = 32;
 
 // Sorts the n values at from, n <= small, into to, which is from itself or a
-// separate area of n values, and adds their inversions to count. Each value
-// goes straight to its rank, the values less than it plus the equal values
-// before it; the comparisons have no branches and the compiler runs them four
-// at a time. It is faster on random values than an insertion sort counting its
-// shifts, whose loop exits are mispredicted once per value.
+// separate area of n values, and adds their inversions to count: an insertion
+// sort, in which each shift of a value past a greater one is one inversion.
 void small_sort(const int32_t* from, int32_t* to, ptrdiff_t n) {
-  std::array<int32_t, small> v{};
-  std::copy(from, from + n, v.begin());
+  if (from != to) {
+    std::copy(from, from + n, to);
+  }
   int64_t pairs = 0;
-  for (ptrdiff_t i = 0; i < n; ++i) {
-    const int32_t x = v[static_cast<size_t>(i)];
-    uint32_t not_greater_before = 0;
-    uint32_t less_after = 0;
-    for (ptrdiff_t j = 0; j < i; ++j) {
-      not_greater_before += v[static_cast<size_t>(j)] <= x ? 1 : 0;
+  for (ptrdiff_t i = 1; i < n; ++i) {
+    const int32_t x = to[i];
+    ptrdiff_t j = i;
+    while (j > 0 && to[j - 1] > x) {
+      to[j] = to[j - 1];
+      --j;
     }
-    for (ptrdiff_t j = i + 1; j < n; ++j) {
-      less_after += v[static_cast<size_t>(j)] < x ? 1 : 0;
-    }
-    pairs += i - static_cast<ptrdiff_t>(not_greater_before);
-    to[not_greater_before + less_after] = x;
+    to[j] = x;
+    pairs += i - j;
   }
   count += pairs;
-}
-
-// 1 when b < a, else 0, from a sign bit rather than a comparison: a compiler
-// turns comparisons into branches, which fail half the time on random values.
-ptrdiff_t less_than(int32_t b, int32_t a) {
-  return static_cast<ptrdiff_t>(static_cast<uint64_t>(int64_t{b} - int64_t{a}) >> 63);
 }
 
 // Merges the ascending runs src[lo, mid) and src[mid, hi) into dst[lo, hi),
 // adding to count the pairs of a value of the first run greater than one of
 // the second. Works from both ends at once, as many steps at each end as the
-// shorter run is long, which keeps every read inside its run without bound
-// checks; the middle left over is merged from the front. The two chains of
-// dependent loads overlap, which makes the merge sort of random values faster
-// than merging from the front only. A pair is counted when the first of its
-// two values is placed: the smaller one at the front, with every value of the
-// first run still unplaced, or the greater one at the back, with every value
-// of the second run still unplaced.
+// shorter run is long, then merges the middle left over from the front. In
+// those steps an end, whenever it reads, has taken fewer values from either
+// run than the run holds, so no read leaves its run and none needs a bound
+// check. A head may pass the last unplaced value of its run, though: it then
+// reads the value the other end already took, and that value always loses
+// the comparison, as the front took it for being no greater than every
+// value left in the other run and the back for being no smaller (ties go to
+// the first run at the front, to the second at the back); so no value is
+// placed twice. A pair is counted when the first of its two values is
+// placed: the smaller one at the front, with every value of the first run
+// still unplaced, or the greater one at the back, with every value of the
+// second run still unplaced.
 void merge(const int32_t* src, int32_t* dst, ptrdiff_t lo, ptrdiff_t mid, ptrdiff_t hi) {
   ptrdiff_t left = lo;
   ptrdiff_t right = mid;
@@ -70,7 +63,7 @@ void merge(const int32_t* src, int32_t* dst, ptrdiff_t lo, ptrdiff_t mid, ptrdif
   auto place_front = [&] {
     const int32_t a = src[left];
     const int32_t b = src[right];
-    const ptrdiff_t take_right = less_than(b, a);
+    const ptrdiff_t take_right = b < a ? 1 : 0;
     dst[front++] = a ^ ((a ^ b) & static_cast<int32_t>(-take_right));
     pairs += (left_last - left + 1) & -take_right;
     right += take_right;
@@ -80,7 +73,7 @@ void merge(const int32_t* src, int32_t* dst, ptrdiff_t lo, ptrdiff_t mid, ptrdif
     place_front();
     const int32_t c = src[left_last];
     const int32_t d = src[right_last];
-    const ptrdiff_t take_left = less_than(d, c);
+    const ptrdiff_t take_left = d < c ? 1 : 0;
     dst[back--] = d ^ ((c ^ d) & static_cast<int32_t>(-take_left));
     pairs += (right_last - right + 1) & -take_left;
     left_last -= take_left;
@@ -125,9 +118,12 @@ void split_stretch(int32_t* from, int32_t* to, ptrdiff_t begin, ptrdiff_t end, i
   int64_t sum = less_before;
   for (ptrdiff_t k = begin; k < end; ++k) {
     const int32_t x = from[k];
-    const ptrdiff_t is_less = less_than(x, pivot);
-    // Both writes always happen and only one of the two slots moves on. The
-    // other write lands where a later value or the copy of the side goes.
+    const ptrdiff_t is_less = x < pivot ? 1 : 0;
+    // Both writes always happen, and only the slot of x's side moves on. The
+    // other write lands on the next free slot of the other side: a later
+    // value of that side overwrites it, or it lies past that side's end,
+    // where no value is read from (the slots of the pivot's copies, or the
+    // work area the ranges are next sorted with).
     to[smaller] = x;
     from[k - smaller] = x;
     sum += smaller;
@@ -170,7 +166,9 @@ ptrdiff_t set_aside_equal(const int32_t* from, int32_t* to, ptrdiff_t m, int32_t
     equal += from[k] == pivot ? 1 : 0;
   }
   if (equal == 1) {
-    // The usual case: the pivot alone, with greater values only before it.
+    // The usual case: the pivot is its only copy and stands at pivot_at, so
+    // the other values are all greater, and the pivot_at before it are the
+    // pairs; the rest is two copies around its place.
     count += pivot_at;
     std::copy(from + pivot_at + 1, from + m, std::copy(from, from + pivot_at, to + 1));
     return 1;
