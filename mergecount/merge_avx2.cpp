@@ -402,7 +402,8 @@ inline int64_t merge_count(int64_t na, int64_t nb, int64_t positions) {
   return na * nb + nb * (nb - 1) / 2 - positions;
 }
 
-// mergeRuns's work.
+// Merges the runs keys[0..na) and keys[na..na+nb), multiples of 16, into
+// out, tagged tag; returns the inversions between them.
 MERGECOUNT_VECTOR int64_t merge_runs(const uint32_t* keys, std::ptrdiff_t na, std::ptrdiff_t nb,
                                      uint32_t* out, uint32_t tag) {
   Merge m{};
@@ -679,10 +680,11 @@ MERGECOUNT_VECTOR void split_signs(const int32_t* v, std::ptrdiff_t n, uint32_t*
 }
 
 // mergeEight's work, in the vector code.
+template <Order order>
 MERGECOUNT_VECTOR void merge_eight_keys(uint32_t* keys) {
   __m256i lo = load(keys);
   __m256i hi = reversed(load(keys + 8));
-  merge_eight<ascending>(lo, hi);
+  merge_eight<order>(lo, hi);
   store(keys, lo);
   store(keys + 8, hi);
 }
@@ -702,17 +704,20 @@ int64_t sortCount(int32_t* a, int32_t* buf, std::ptrdiff_t len) {
   return signs.pairs + sort_half(keys, k, a, sign_bit) + sort_half(keys + k, len - k, a + k, 0);
 }
 
-void mergeEight(uint32_t* keys) {
-  merge_eight_keys(keys);
+void mergeEight(uint32_t* keys, bool lower_descending, bool upper_descending) {
+  if (lower_descending) {
+    merge_eight_keys<Order::lower_descending>(keys);
+  } else if (upper_descending) {
+    merge_eight_keys<Order::upper_descending>(keys);
+  } else {
+    merge_eight_keys<Order::ascending>(keys);
+  }
 }
 
-int64_t sortSixteens(uint32_t* keys, std::ptrdiff_t len) {
-  return sort_sixteens(keys, len);
-}
+int64_t sortSixteens(uint32_t* keys, std::ptrdiff_t len) { return sort_sixteens(keys, len); }
 
-int64_t mergeRuns(const uint32_t* keys, std::ptrdiff_t na, std::ptrdiff_t nb, uint32_t* out,
-                  uint32_t tag) {
-  return merge_runs(keys, na, nb, out, tag);
+int64_t mergePass(const uint32_t* src, uint32_t* dst, std::ptrdiff_t len, std::ptrdiff_t w) {
+  return merge_pass(src, dst, len, w);
 }
 
 }  // namespace mergecount::avx2

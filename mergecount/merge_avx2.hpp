@@ -29,9 +29,12 @@ bool supported();
 // ascending; buf is left holding scratch. Touches nothing else.
 int64_t sortCount(int32_t* a, int32_t* buf, std::ptrdiff_t len);
 
-// mergeEight: accepts keys[0..8) and keys[8..16), each ascending. Leaves
-// keys[0..16) ascending, by the network that merges two vectors.
-void mergeEight(uint32_t* keys);
+// mergeEight: accepts keys[0..8) and keys[8..16), each ascending. Leaves the
+// lower eight of the sixteen in keys[0..8) and the upper eight in
+// keys[8..16), by the network that merges two vectors, each eight ascending
+// or, where lower_descending or upper_descending says, descending (not both
+// descending; the merge passes use the three other ways).
+void mergeEight(uint32_t* keys, bool lower_descending, bool upper_descending);
 
 // sortSixteens: accepts keys[0..len), len a multiple of 16, tags ignored.
 // Sorts each run of 16, keys[16j..16j+16), by the networks in registers and
@@ -39,13 +42,12 @@ void mergeEight(uint32_t* keys);
 // Returns the inversions within the runs, counted by value.
 int64_t sortSixteens(uint32_t* keys, std::ptrdiff_t len);
 
-// mergeRuns: accepts two ascending runs side by side, keys[0..na) tagged 0
-// and keys[na..na+nb) tagged 1, na and nb multiples of 16 (not 0), and
-// out[0..na+nb) apart from them. Writes their merge to out, ascending, every
-// key tagged `tag` (0 or 1), and returns the pairs of a value of the left run
-// greater than a value of the right one. Touches nothing else.
-int64_t mergeRuns(const uint32_t* keys, std::ptrdiff_t na, std::ptrdiff_t nb, uint32_t* out,
-                  uint32_t tag);
+// mergePass: accepts src[0..len), ascending runs of width w, run j's keys
+// tagged j % 2 (w and len multiples of 16; the last run may be shorter),
+// and dst[0..len) apart from it. Merges each pair of neighbouring runs into
+// dst, the merged run j tagged j % 2, and returns the pairs of a value of a
+// pair's left run greater than one of its right run. Touches nothing else.
+int64_t mergePass(const uint32_t* src, uint32_t* dst, std::ptrdiff_t len, std::ptrdiff_t w);
 
 }  // namespace mergecount::avx2
 #endif
