@@ -444,16 +444,17 @@ MERGECOUNT_VECTOR int64_t merge_runs(const uint32_t* keys, std::ptrdiff_t na, st
 }
 
 // Merges the two pairs of runs of width w (a multiple of 16) side by side,
-// keys[0..w) with keys[w..2w) into out[0..2w), tagged 0, and keys[2w..3w)
-// with keys[3w..4w) into out[2w..4w), tagged 1: four chains, which hide
-// each other's latency better than two. Returns the inversions between the
-// runs of each pair. Both merges take the same steps and write at the same
-// places within their outputs, so they share their tallies.
-MERGECOUNT_VECTOR int64_t merge_two(const uint32_t* keys, std::ptrdiff_t w, uint32_t* out) {
+// keys[0..w) with keys[w..2w) into out[0..2w), tagged tag, and keys[2w..3w)
+// with keys[3w..4w) into out[2w..4w), tagged the other way: four chains,
+// which hide each other's latency better than two. Returns the inversions
+// between the runs of each pair. Both merges take the same steps and write
+// at the same places within their outputs, so they share their tallies.
+MERGECOUNT_VECTOR int64_t merge_two(const uint32_t* keys, std::ptrdiff_t w, uint32_t* out,
+                                    uint32_t tag) {
   Merge m1{};
   Merge m2{};
-  int64_t positions = start_merge(m1, keys, w, w, out, 0);
-  positions += start_merge(m2, keys + 2 * w, w, w, out + 2 * w, 1);
+  int64_t positions = start_merge(m1, keys, w, w, out, tag);
+  positions += start_merge(m2, keys + 2 * w, w, w, out + 2 * w, tag ^ 1U);
   Tally front{_mm256_setzero_si256(), _mm256_setzero_si256(), 8, 8};
   Tally back{_mm256_setzero_si256(), _mm256_setzero_si256(), 2 * w - 16, -8};
   for (std::ptrdiff_t taken = 16; taken < w + 8;) {
@@ -500,26 +501,27 @@ MERGECOUNT_VECTOR int64_t join_whole(const uint32_t* a, std::ptrdiff_t na, std::
 
 // Merges each pair of neighbouring runs of width w of src[0..len) (w and len
 // multiples of 16; the last run may be shorter, or alone) into dst[0..len),
-// the output run j tagged j % 2 for the next pass. Returns the inversions
-// between the runs of each pair. Runs that do not interleave, one wholly
-// before or after the other, are only copied; two pairs that both
+// the output run j tagged (first_run + j) % 2 for the next pass. Returns the
+// inversions between the runs of each pair. Runs that do not interleave, one
+// wholly before or after the other, are only copied; two pairs that both
 // interleave are merged side by side.
 MERGECOUNT_VECTOR int64_t merge_pass(const uint32_t* src, uint32_t* dst, std::ptrdiff_t len,
-                                     std::ptrdiff_t w) {
+                                     std::ptrdiff_t w, std::ptrdiff_t first_run) {
   int64_t count = 0;
   std::ptrdiff_t k = 0;
   for (; k + 4 * w <= len; k += 4 * w) {
-    const int64_t first = join_whole(src + k, w, w, dst + k, 0);
-    const int64_t second = join_whole(src + k + 2 * w, w, w, dst + k + 2 * w, 1);
+    const auto tag = static_cast<uint32_t>((first_run + k / (2 * w)) & 1);
+    const int64_t first = join_whole(src + k, w, w, dst + k, tag);
+    const int64_t second = join_whole(src + k + 2 * w, w, w, dst + k + 2 * w, tag ^ 1U);
     if (first < 0 && second < 0) {
-      count += merge_two(src + k, w, dst + k);
+      count += merge_two(src + k, w, dst + k, tag);
       continue;
     }
-    count += first >= 0 ? first : merge_runs(src + k, w, w, dst + k, 0);
-    count += second >= 0 ? second : merge_runs(src + k + 2 * w, w, w, dst + k + 2 * w, 1);
+    count += first >= 0 ? first : merge_runs(src + k, w, w, dst + k, tag);
+    count += second >= 0 ? second : merge_runs(src + k + 2 * w, w, w, dst + k + 2 * w, tag ^ 1U);
   }
   for (; k < len; k += 2 * w) {
-    const auto tag = static_cast<uint32_t>(k / (2 * w) & 1);
+    const auto tag = static_cast<uint32_t>((first_run + k / (2 * w)) & 1);
     const std::ptrdiff_t nb = std::min(w, len - k - w);
     if (nb <= 0) {
       copy_tagged(src + k, len - k, dst + k, tag);
@@ -593,20 +595,39 @@ MERGECOUNT_VECTOR int64_t finish_half(const uint32_t* prefix, std::ptrdiff_t len
   return count;
 }
 
+// Keys sorted a block at a time, before the passes over the whole half: a
+// block and its merge buffer, 256 KiB, stay in the processor's second-level
+// cache.
+constexpr std::ptrdiff_t block = std::ptrdiff_t{1} << 15;
+
 // Sorts the half whose m keys are keys[0..m) (and whose values have the
 // sign bit `sign`) into out[0..m), and returns its inversions. Its runs are
 // merged between keys[0..len) and out[0..len), len the multiple of 16 below
-// m; keys[len..m) are merged in at the end.
+// m, first within each block, then across the whole; keys[len..m) are
+// merged in at the end.
 MERGECOUNT_VECTOR int64_t sort_half(uint32_t* keys, std::ptrdiff_t m, int32_t* out, uint32_t sign) {
   const std::ptrdiff_t len = m - m % 16;
   int64_t count = 0;
   uint32_t* src = keys;
   uint32_t* dst = reinterpret_cast<uint32_t*>(out);
-  if (len > 0) {
-    count += sort_sixteens(keys, len);
+  // Every block takes the same passes, the last one too, whose widest runs
+  // are only copied where it is short; so all end up in the same storage.
+  const std::ptrdiff_t within = std::min(block, len);
+  for (std::ptrdiff_t b = 0; b < len; b += block) {
+    const std::ptrdiff_t n = std::min(block, len - b);
+    count += sort_sixteens(keys + b, n);
+    uint32_t* from = src + b;
+    uint32_t* to = dst + b;
+    for (std::ptrdiff_t w = 16; w < within; w *= 2) {
+      count += merge_pass(from, to, n, w, b / (2 * w));
+      std::swap(from, to);
+    }
   }
-  for (std::ptrdiff_t w = 16; w < len; w *= 2) {
-    count += merge_pass(src, dst, len, w);
+  for (std::ptrdiff_t w = 16; w < within; w *= 2) {
+    std::swap(src, dst);
+  }
+  for (std::ptrdiff_t w = block; w < len; w *= 2) {
+    count += merge_pass(src, dst, len, w, 0);
     std::swap(src, dst);
   }
   return count + finish_half(src, len, keys + len, m - len, out, sign);
@@ -714,10 +735,12 @@ void mergeEight(uint32_t* keys, bool lower_descending, bool upper_descending) {
   }
 }
 
-int64_t sortSixteens(uint32_t* keys, std::ptrdiff_t len) { return sort_sixteens(keys, len); }
+int64_t sortSixteens(uint32_t* keys, std::ptrdiff_t len) {
+  return sort_sixteens(keys, len);
+}
 
 int64_t mergePass(const uint32_t* src, uint32_t* dst, std::ptrdiff_t len, std::ptrdiff_t w) {
-  return merge_pass(src, dst, len, w);
+  return merge_pass(src, dst, len, w, 0);
 }
 
 }  // namespace mergecount::avx2
