@@ -27,8 +27,9 @@ int64_t getResult(int32_t* arr, int32_t lo, int32_t hi);
 int64_t getResultScalar(int32_t* arr, int32_t lo, int32_t hi);
 
 // getResultAvx2: getResult's contract, by merges of eight values at a time
-// in 256-bit vectors. Only to be called where haveAvx2() is true; in a build
-// for any target but x86-64 it is getResultScalar.
+// in 256-bit vectors (ranges shorter than 64 values by the scalar path,
+// which is faster there). Only to be called where haveAvx2() is true; in a
+// build for any target but x86-64 it is getResultScalar.
 int64_t getResultAvx2(int32_t* arr, int32_t lo, int32_t hi);
 
 // haveAvx2: true when this is an x86-64 build and the processor runs

@@ -206,12 +206,13 @@ enum Shape {
   all_negative,    //
   all_positive,    //
   sixteen_values,  // sixteen drawn from the whole range
+  few_negative,    // one in sixteen negative: a small negative half
   shapes
 };
 
-const char* const shape_names[] = {"random",     "few distinct", "all equal",
-                                   "descending", "ascending",    "extremes",
-                                   "negative",   "positive",     "sixteen values"};
+const char* const shape_names[] = {"random",         "few distinct", "all equal", "descending",
+                                   "ascending",      "extremes",     "negative",  "positive",
+                                   "sixteen values", "few negative"};
 
 std::vector<int32_t> values_of(Shape shape, size_t n, std::mt19937& rng) {
   constexpr int32_t lowest = std::numeric_limits<int32_t>::min();
@@ -248,8 +249,11 @@ std::vector<int32_t> values_of(Shape shape, size_t n, std::mt19937& rng) {
       case all_positive:
         v[i] = static_cast<int32_t>(r & 0x7FFF'FFFFU) | 1;
         break;
-      default:
+      case sixteen_values:
         v[i] = sixteen[r % 16];
+        break;
+      default:
+        v[i] = static_cast<int32_t>(r % 16 == 0 ? r | 0x8000'0000U : r & 0x7FFF'FFFFU);
         break;
     }
   }
