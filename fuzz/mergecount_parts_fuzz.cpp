@@ -1,7 +1,8 @@
 // mergecount's pieces on fuzzer-chosen bytes. An even first byte: the rest,
-// as 32-bit values, is counted by getResult and by getResult2 over a range
-// that starts past the front, which must agree on the count and the order and
-// leave the values around the range alone. An odd first byte: the rest is read
+// as 32-bit values, is counted by each path getResult may take (the scalar
+// one, and the AVX2 one where the processor has it) and by getResult2 over a
+// range that starts past the front, which must agree on the count and the
+// order and leave the values around the range alone. An odd first byte: the rest is read
 // with read_number, in reads of sizes the first byte chooses, and with
 // sscanf("%lli"), clamped to the 32-bit range, which must agree on every
 // number and where each stops.
@@ -36,13 +37,19 @@ void check_merge(const uint8_t* data, size_t size, bool few_distinct) {
   }
   const auto lo = static_cast<int32_t>(values.size() % 3 == 0 ? 1 : 0);
   const auto hi = static_cast<int32_t>(values.size()) - 1;
-  std::vector<int32_t> merged = values;
   std::vector<int32_t> bubbled = values;
-  const int64_t got = mergecount::getResult(merged.data(), lo, hi);
   const int64_t want = mergecount::getResult2(bubbled.data(), lo, hi);
-  if (got != want || merged != bubbled || (lo == 1 && merged[0] != values[0]) ||
-      merged.back() != values.back()) {
-    std::abort();
+  for (const bool vector_path : {false, true}) {
+    if (vector_path && !mergecount::haveAvx2()) {
+      continue;
+    }
+    std::vector<int32_t> merged = values;
+    const int64_t got = vector_path ? mergecount::getResultAvx2(merged.data(), lo, hi)
+                                    : mergecount::getResultScalar(merged.data(), lo, hi);
+    if (got != want || merged != bubbled || (lo == 1 && merged[0] != values[0]) ||
+        merged.back() != values.back()) {
+      std::abort();
+    }
   }
 }
 

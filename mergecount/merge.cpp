@@ -7,6 +7,8 @@
 #include <utility>
 #include <vector>
 
+#include "merge_avx2.hpp"
+
 namespace mergecount {
 namespace {
 
@@ -307,12 +309,36 @@ int64_t merge_pass(const int32_t* src, int32_t* dst, std::ptrdiff_t len, std::pt
   return count;
 }
 
+// Gives back a buffer grown for a long range.
+void give_back_buffer() {
+  if (!wide_temp.empty()) {
+    wide_temp = std::vector<int32_t>();
+  }
+}
+
+using Counter = int64_t (*)(int32_t*, int32_t, int32_t);
+
+// The path getResult takes, chosen once when the program starts. A build
+// for measuring can force one with MERGECOUNT_FORCE_SCALAR or
+// MERGECOUNT_FORCE_AVX2 (the CMake cache variable MERGECOUNT_PATH).
+#if defined(MERGECOUNT_FORCE_SCALAR)
+const Counter chosen = getResultScalar;
+#elif defined(MERGECOUNT_FORCE_AVX2)
+const Counter chosen = getResultAvx2;
+#else
+const Counter chosen = haveAvx2() ? getResultAvx2 : getResultScalar;
+#endif
+
 }  // namespace
+
+int64_t getResult(int32_t* arr, int32_t lo, int32_t hi) {
+  return chosen(arr, lo, hi);
+}
 
 // Bottom-up merge sort: runs of run_length sorted by insertion, then passes
 // that each merge neighbouring runs from one array into the other (the range
 // and the buffer swap roles every pass), the count summed over all of it.
-int64_t getResult(int32_t* arr, int32_t lo, int32_t hi) {
+int64_t getResultScalar(int32_t* arr, int32_t lo, int32_t hi) {
   const std::ptrdiff_t len = std::ptrdiff_t{hi} - lo;
   if (len < 2) {
     return 0;
@@ -336,11 +362,42 @@ int64_t getResult(int32_t* arr, int32_t lo, int32_t hi) {
   if (src != a) {
     std::copy(src, src + len, a);
   }
-  if (!wide_temp.empty()) {
-    wide_temp = std::vector<int32_t>();  // a grown buffer is given back
-  }
+  give_back_buffer();
   return count;
 }
+
+#if MERGECOUNT_AVX2
+// Shorter ranges go to the scalar path, which sorts them faster: the vector
+// path's split by sign and its halves' last keys cost more than the vectors
+// save (64 random values take about as long either way).
+constexpr std::ptrdiff_t vector_shortest = 64;
+
+int64_t getResultAvx2(int32_t* arr, int32_t lo, int32_t hi) {
+  const std::ptrdiff_t len = std::ptrdiff_t{hi} - lo;
+  if (len < vector_shortest) {
+    return getResultScalar(arr, lo, hi);
+  }
+  int32_t* const buf = buffer_for(len);
+  if (buf == nullptr) {
+    return -1;
+  }
+  const int64_t count = avx2::sortCount(arr + lo, buf, len);
+  give_back_buffer();
+  return count;
+}
+
+bool haveAvx2() {
+  return avx2::supported();
+}
+#else
+int64_t getResultAvx2(int32_t* arr, int32_t lo, int32_t hi) {
+  return getResultScalar(arr, lo, hi);
+}
+
+bool haveAvx2() {
+  return false;
+}
+#endif
 
 int64_t getResult2(int32_t* arr, int32_t lo, int32_t hi) {
   int64_t count = 0;

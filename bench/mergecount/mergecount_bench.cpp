@@ -5,6 +5,7 @@
 //   mc_ms, ref_ms  the best time of one run of each program; the reference
 //                  reads decimal only, so it runs on the decimal inputs
 //   vs_reference   mc_ms / ref_ms          (target on random_1m/dec: <= 0.4)
+//   vs_random      mc_ms / mc_ms of random_1m/dec, this run (target: <= 2)
 //   vs_decimal     mc_ms / mc_ms of the same values in decimal, this run
 //   rss_kib        mergecount's peak resident memory (target < 16 MiB); the
 //                  figure from wait4 also counts the benchmark's own pages
@@ -190,6 +191,9 @@ void run_input(benchmark::State& state, const Input& in, const Base& base) {
     decimal_seconds[in.name] = best_mc;
     state.counters["ref_ms"] = best_ref * 1e3;
     state.counters["vs_reference"] = best_mc / best_ref;
+    if (decimal_seconds.count("random_1m") != 0) {
+      state.counters["vs_random"] = best_mc / decimal_seconds["random_1m"];
+    }
   } else if (decimal_seconds.count(in.name) != 0) {
     state.counters["vs_decimal"] = best_mc / decimal_seconds[in.name];
   }
