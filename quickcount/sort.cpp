@@ -4,6 +4,8 @@
 #include <bit>
 #include <cstddef>
 
+#include "split_avx2.hpp"
+
 namespace quickcount {
 
 std::span<int32_t> p;
@@ -187,11 +189,16 @@ ptrdiff_t set_aside_equal(const int32_t* from, int32_t* to, ptrdiff_t m, int32_t
   return equal;
 }
 
+// A partition step: split_scalar or split_avx2.
+using Splitter = ptrdiff_t (*)(int32_t* from, int32_t* to, ptrdiff_t n, ptrdiff_t middle,
+                               ptrdiff_t& equal);
+
 // Sorts the values at positions [lo, hi) of scratch (in_scratch) or of p into
 // p[lo, hi), adding their inversions to count; the same positions of the other
 // array are the work area. budget is the number of bad splits, ones whose
 // larger side keeps more than seven eighths of the range, still allowed before
-// the range is handed to the merge sort.
+// the range is handed to the merge sort. split partitions each range.
+template <Splitter split>
 void sort_range(bool in_scratch, ptrdiff_t lo, ptrdiff_t hi, int budget) {
   for (;;) {
     const ptrdiff_t n = hi - lo;
@@ -207,10 +214,8 @@ void sort_range(bool in_scratch, ptrdiff_t lo, ptrdiff_t hi, int budget) {
     }
     const ptrdiff_t middle = n / 2;
     const int32_t pivot = from[middle];
-    ptrdiff_t less_in_front = 0;
-    const ptrdiff_t less = split_less(from, to, n, middle, pivot, less_in_front);
-    const ptrdiff_t equal =
-        set_aside_equal(from, to + less, n - less, pivot, middle - less_in_front);
+    ptrdiff_t equal = 0;
+    const ptrdiff_t less = split(from, to, n, middle, equal);
     const ptrdiff_t less_end = lo + less;
     const ptrdiff_t greater_start = less_end + equal;
     // The copies of the pivot are in their final place.
@@ -221,23 +226,79 @@ void sort_range(bool in_scratch, ptrdiff_t lo, ptrdiff_t hi, int budget) {
       --budget;  // a bad split: a full pass that took off less than an eighth
     }
     if (less_end - lo < hi - greater_start) {
-      sort_range(in_scratch, lo, less_end, budget);
+      sort_range<split>(in_scratch, lo, less_end, budget);
       lo = greater_start;
     } else {
-      sort_range(in_scratch, greater_start, hi, budget);
+      sort_range<split>(in_scratch, greater_start, hi, budget);
       hi = less_end;
     }
   }
 }
 
-}  // namespace
-
-void sort(int32_t lo, int32_t hi) {
+// Sorts p[lo, hi) as sort says, each range split by split.
+template <Splitter split>
+void sort_with(int32_t lo, int32_t hi) {
   if (lo >= hi) {
     return;
   }
   const auto length = static_cast<uint32_t>(hi - lo);
-  sort_range(false, lo, hi, static_cast<int>(std::bit_width(length)));
+  sort_range<split>(false, lo, hi, static_cast<int>(std::bit_width(length)));
+}
+
+// The partition step sort takes, chosen once when the program starts. A build
+// for measuring can force one with QUICKCOUNT_FORCE_SCALAR or
+// QUICKCOUNT_FORCE_AVX2 (the CMake cache variable QUICKCOUNT_PATH).
+#if defined(QUICKCOUNT_FORCE_SCALAR)
+const bool vector_split = false;
+#elif defined(QUICKCOUNT_FORCE_AVX2)
+const bool vector_split = true;
+#else
+const bool vector_split = have_avx2();
+#endif
+
+}  // namespace
+
+ptrdiff_t split_scalar(int32_t* from, int32_t* to, ptrdiff_t n, ptrdiff_t middle,
+                       ptrdiff_t& equal) {
+  const int32_t pivot = from[middle];
+  ptrdiff_t less_in_front = 0;
+  const ptrdiff_t less = split_less(from, to, n, middle, pivot, less_in_front);
+  equal = set_aside_equal(from, to + less, n - less, pivot, middle - less_in_front);
+  return less;
+}
+
+#if QUICKCOUNT_AVX2
+ptrdiff_t split_avx2(int32_t* from, int32_t* to, ptrdiff_t n, ptrdiff_t middle, ptrdiff_t& equal) {
+  return avx2::split(from, to, n, from[middle], equal, count);
+}
+
+bool have_avx2() {
+  return avx2::supported();
+}
+#else
+ptrdiff_t split_avx2(int32_t* from, int32_t* to, ptrdiff_t n, ptrdiff_t middle, ptrdiff_t& equal) {
+  return split_scalar(from, to, n, middle, equal);
+}
+
+bool have_avx2() {
+  return false;
+}
+#endif
+
+void sort(int32_t lo, int32_t hi) {
+  if (vector_split) {
+    sort_with<split_avx2>(lo, hi);
+  } else {
+    sort_with<split_scalar>(lo, hi);
+  }
+}
+
+void sort_scalar(int32_t lo, int32_t hi) {
+  sort_with<split_scalar>(lo, hi);
+}
+
+void sort_avx2(int32_t lo, int32_t hi) {
+  sort_with<split_avx2>(lo, hi);
 }
 
 }  // namespace quickcount
