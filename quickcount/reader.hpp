@@ -4,6 +4,12 @@
 #include <cstddef>
 #include <cstdint>
 
+#if defined(__x86_64__) && (defined(__GNUC__) || defined(__clang__))
+#define QUICKCOUNT_AVX2 1  // this build has the vector path
+#else
+#define QUICKCOUNT_AVX2 0
+#endif
+
 namespace quickcount {
 
 // start_reading: makes the input of read_int and read_ints the one fdio::start
@@ -23,9 +29,25 @@ void start_reading();
 // number that a failed read cut short).
 bool read_int(int32_t& value);
 
-// read_ints: accepts n >= 0 and room for n values. Reads numbers with read_int
-// into values[0], values[1], ... until n are read or one read fails. Returns
-// how many were read.
+// read_ints: accepts n >= 0 and room for n values. Reads numbers as read_int
+// does into values[0], values[1], ... until n are read or one read fails.
+// Returns how many were read, and leaves the input where n calls of read_int
+// would have left it. Takes the path chosen once when the program starts:
+// read_ints_avx2 where the processor has it, read_ints_scalar elsewhere.
 int64_t read_ints(int32_t* values, int64_t n);
+
+// read_ints_scalar: read_ints by read_int, one number after another: the
+// reference, and the path on every other processor.
+int64_t read_ints_scalar(int32_t* values, int64_t n);
+
+// read_ints_avx2: read_ints on 32 bytes at a time, in a build for x86-64 on a
+// processor for which reader_has_avx2() is true (elsewhere it is read_ints_scalar).
+// A plain number (a sign, 1 to 16 digits) that ends inside the chunk is read
+// in vector registers; anything else, by read_int.
+int64_t read_ints_avx2(int32_t* values, int64_t n);
+
+// reader_has_avx2: true when this build has the vector reader and the processor has
+// AVX2 and BMI1 (and the system saves the vector registers).
+bool reader_has_avx2();
 
 }  // namespace quickcount

@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <climits>
 #include <cstdio>
+#include <cstdlib>
 #include <random>
 #include <string>
 #include <string_view>
@@ -281,18 +282,125 @@ TEST(ReadInt, NulIsNotWhiteSpaceAndTheEndStaysTheEnd) {
   EXPECT_TRUE(end_stayed_the_end());
 }
 
-TEST(ReadInts, StopsAtTheFirstFailure) {
+// Every path read_ints may take, and whether this build and processor have it.
+struct Path {
+  const char* name;
+  int64_t (*read)(int32_t*, int64_t);
+  bool here;
+  const char* missing;  // why not, where not
+};
+
+// Names the path in the test's messages.
+void PrintTo(const Path& path, std::ostream* out) {
+  *out << path.name;
+}
+
+const Path every_path[] = {
+    {"scalar", quickcount::read_ints_scalar, true, ""},
+    {"avx2", quickcount::read_ints_avx2, quickcount::reader_has_avx2(),
+     QUICKCOUNT_AVX2 != 0 ? "this processor lacks AVX2 or BMI1" : "only in a build for x86-64"},
+};
+
+class ReadIntsPath : public testing::TestWithParam<Path> {
+ protected:
+  void SetUp() override {
+    if (!GetParam().here) {
+      GTEST_SKIP() << GetParam().name << " path: " << GetParam().missing;
+    }
+  }
+};
+
+TEST_P(ReadIntsPath, StopsAtTheFirstFailure) {
+  const auto read = GetParam().read;
   start("1 -2 +3 4x 5");
   std::vector<int32_t> values(8, -9);
-  EXPECT_EQ(quickcount::read_ints(values.data(), 8), 4);
+  EXPECT_EQ(read(values.data(), 8), 4);
   EXPECT_EQ(values, (std::vector<int32_t>{1, -2, 3, 4, -9, -9, -9, -9}));
   EXPECT_TRUE(end_stayed_the_end());
   start("1 2 3");
-  EXPECT_EQ(quickcount::read_ints(values.data(), 2), 2);
-  EXPECT_EQ(quickcount::read_ints(values.data(), 0), 0);
-  EXPECT_EQ(quickcount::read_ints(values.data(), 5), 1);
+  EXPECT_EQ(read(values.data(), 2), 2);
+  EXPECT_EQ(read(values.data(), 0), 0);
+  EXPECT_EQ(read(values.data(), 5), 1);
   EXPECT_EQ(values[0], 3);
   EXPECT_TRUE(end_stayed_the_end());
 }
+
+// A long text, mostly plain numbers: every white space byte in runs of 1 to
+// 40, signs, leading zeros (runs of up to 27 digits), values at and past the
+// ends of the range, numbers glued as "5-3" and "5+3"; then something no
+// number starts with, and numbers after it that must stay unread.
+std::string long_text(std::mt19937& rng) {
+  static const char* const stoppers[] = {"x", "-", "+", "--5", "+-5", "- 5", ".5", "\xff"};
+  std::string text;
+  const size_t length = 1 + rng() % 200000;
+  while (text.size() < length) {
+    const uint32_t r = rng();
+    text += r % 3 == 0 ? "-" : r % 17 == 0 ? "+" : "";
+    text += std::string(r % 23 == 0 ? rng() % 12 : 0, '0');
+    const uint64_t magnitude = r % 5 == 0    ? rng() % 1000
+                               : r % 41 == 0 ? (uint64_t{rng()} << 32 | rng()) >> (rng() % 64)
+                                             : uint64_t{rng()} >> (rng() % 8);
+    text += std::to_string(magnitude);
+    const size_t blanks = r % 13 == 0 ? 1 + rng() % 40 : r % 29 == 0 ? 0 : 1;
+    for (size_t k = 0; k < blanks; ++k) {
+      text += " \t\n\v\f\r  "[rng() % 8];
+    }
+  }
+  return text + stoppers[rng() % std::size(stoppers)] + " 1 2";
+}
+
+// The values strtol reads one after another from text, each clamped to the
+// 32-bit range, up to the first place where it finds no number.
+std::vector<int32_t> strtol_values(const std::string& text) {
+  std::vector<int32_t> values;
+  const char* at = text.c_str();
+  for (;;) {
+    char* end = nullptr;
+    const long long v = std::strtoll(at, &end, 10);  // saturates at the 64-bit ends
+    if (end == at) {
+      return values;
+    }
+    values.push_back(static_cast<int32_t>(std::clamp<long long>(v, INT32_MIN, INT32_MAX)));
+    at = end;
+  }
+}
+
+// Each path against strtol on long texts that arrive in reads of random
+// sizes, from 1 byte to whole chunks, so that the chunk ends anywhere:
+// inside a number, a sign or white space, or right after one. The numbers are
+// read in blocks of 0 to 40, as blocks are: each must start where the last
+// stopped, and the block with the stopper reads only the numbers before it.
+TEST_P(ReadIntsPath, AgreesWithStrtolOnLongTexts) {
+  const auto read = GetParam().read;
+  std::mt19937 rng(31);
+  for (int i = 0; i < 24; ++i) {
+    const std::string text = long_text(rng);
+    const std::vector<int32_t> want = strtol_values(text);
+    std::vector<size_t> pieces(16);
+    for (size_t& piece : pieces) {
+      piece = rng() % 4 == 0 ? 1 << 16 : 1 + rng() % (i % 2 == 0 ? 40 : 5000);
+    }
+    std::vector<int32_t> got;
+    const auto loop = [&](int input, int output) {
+      quickcount::fdio::start(input, output);
+      quickcount::start_reading();
+      std::vector<int32_t> block(40);
+      for (;;) {
+        const auto n = static_cast<int64_t>(rng() % 41);
+        const int64_t k = read(block.data(), n);
+        got.insert(got.end(), block.begin(), block.begin() + k);
+        if (k < n) {
+          return 0;
+        }
+      }
+    };
+    testsupport::run_loop(loop, text, {pieces});
+    ASSERT_EQ(got.size(), want.size()) << "text " << i;
+    ASSERT_TRUE(got == want) << "text " << i;
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(Paths, ReadIntsPath, testing::ValuesIn(every_path),
+                         [](const testing::TestParamInfo<Path>& info) { return info.param.name; });
 
 }  // namespace
