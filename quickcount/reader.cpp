@@ -295,15 +295,22 @@ bool reader_has_avx2() {
 
 namespace {
 
-using Reader = int64_t (*)(int32_t*, int64_t);
-
-// The path read_ints takes, chosen once when the program starts.
-const Reader chosen = reader_has_avx2() ? read_ints_avx2 : read_ints_scalar;
+// The path read_ints takes, chosen once when the program starts (a branch
+// rather than a pointer, so that the scalar reader is still inlined). A
+// build for measuring can force one with QUICKCOUNT_FORCE_SCALAR or
+// QUICKCOUNT_FORCE_AVX2 (the CMake cache variable QUICKCOUNT_PATH).
+#if defined(QUICKCOUNT_FORCE_SCALAR)
+const bool vector_reader = false;
+#elif defined(QUICKCOUNT_FORCE_AVX2)
+const bool vector_reader = true;
+#else
+const bool vector_reader = reader_has_avx2();
+#endif
 
 }  // namespace
 
 int64_t read_ints(int32_t* values, int64_t n) {
-  return chosen(values, n);
+  return vector_reader ? read_ints_avx2(values, n) : read_ints_scalar(values, n);
 }
 
 }  // namespace quickcount
