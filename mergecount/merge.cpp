@@ -23,8 +23,12 @@ constexpr std::ptrdiff_t run_length = 4;
 // number of shifts made, which is the number of inversions the run had. Each
 // insertion rewrites every place up to the new value's without branches: a
 // place takes the value below it when that one is greater than the new value
-// (a shift), else the smaller of its own value and the new one. The run is
-// worked on in a local copy, which the compiler keeps in registers.
+// (a shift), else the smaller of its own value and the new one. That rests on
+// v[0..k) being sorted when v[k] goes in: the places that shift are the top
+// ones, down to the first whose value below is not greater; that place gets
+// the new value (its own is the new one, or was greater and shifted up), and
+// every place under it keeps its own, which is not greater. The run is worked on in a local copy,
+// which the compiler keeps in registers.
 int64_t insertion_sort(int32_t* a, std::ptrdiff_t len) {
   std::array<int32_t, run_length> v{};
   std::copy_n(a, len, v.begin());
@@ -45,6 +49,17 @@ int64_t insertion_sort(int32_t* a, std::ptrdiff_t len) {
 
 // The merge steps below are branch-free: the comparison selects the value
 // and moves one head, so a run of random values costs no mispredictions.
+// They check no head against the other end's: a merge takes them from both
+// ends, and from each end fewer steps than either run is long (see
+// finish_merge), so no read leaves a run, but a head may reach the place of
+// a value the other end already took. That value always loses the
+// comparison, and the value the step places is one still to be placed: a
+// left value the back took was greater than a right value not yet placed,
+// hence than every right value the front can still offer; a right value the
+// back took was no less than every left value the front can still offer,
+// which wins on equality; the front's taken values lose at the back the same
+// way. Both heads of one end never stand on taken values at once: the two
+// ends have together placed fewer values than the runs hold.
 
 // Places the smaller of the two front heads (the left one on equality) and
 // moves that head forward.
@@ -125,9 +140,14 @@ inline void step_both_ends(Merge& m) {
   step_from_back(m.left_end, m.right_end, m.out_back--);
 }
 
-// Finishes a merge: steps from both ends up to min(nl, nr) in all, which
-// can never run a head past its run, then a guarded loop through what is
-// left in the middle. Returns the inversions between the two runs.
+// Finishes a merge: steps from both ends up to min(nl, nr) in all, then a
+// guarded loop through what is left in the middle. Before step k each end
+// has taken k values, so a front head is at most k < nl (or nr) values into
+// its run and a back head at least nl - k > 0 (or nr - k) from its start:
+// every read is inside its run. The 2 * min(nl, nr) values placed are the
+// first and the last of the merge, which do not overlap, so afterwards no
+// front head is past its back head. Returns the inversions between the two
+// runs.
 int64_t finish_merge(Merge m) {
   const std::ptrdiff_t steps = std::min(m.nl, m.nr);
   for (; m.steps < steps; ++m.steps) {
@@ -230,6 +250,8 @@ int64_t merge_twice(const int32_t* src, int32_t* dst, std::ptrdiff_t w) {
   int32_t* out = dst;
   int32_t* out_back = dst + 2 * w - 1;
   int64_t spans = 0;
+  // w steps from each end of runs w long: every read is inside its run, and
+  // a head on a value the other end took loses, as in finish_merge.
   for (std::ptrdiff_t k = 0; k < w; ++k) {
     spans += (right_end - left) + (right_end2 - left2);
     step_from_front(left, right, out);
@@ -268,8 +290,10 @@ int32_t* buffer_for(std::ptrdiff_t len) {
 // Joins runs that do not interleave: the left run src[0..nl) wholly before
 // the right one src[nl..nl+nr) (no inversions between them), or wholly after
 // it (every pair an inversion). Returns the inversions, or -1, doing
-// nothing, when the runs interleave. Costs two comparisons, and makes
-// ordered and reversed stretches of a block cost only copies.
+// nothing, when the runs interleave. Both runs are sorted, so comparing the
+// left's last with the right's first, and the left's first with the right's
+// last, tells each case. Costs two comparisons, and makes ordered and
+// reversed stretches of a block cost only copies.
 int64_t join_whole(const int32_t* src, int32_t* dst, std::ptrdiff_t nl, std::ptrdiff_t nr) {
   const int32_t* right = src + nl;
   if (src[nl - 1] <= right[0]) {
