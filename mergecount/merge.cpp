@@ -116,8 +116,7 @@ struct Merge {
   const int32_t* right_end;
   int32_t* out;  // where the front and the back place next
   int32_t* out_back;
-  std::ptrdiff_t steps = 0;  // steps taken from each end
-  int64_t spans = 0;         // sum over them of right_end - left
+  int64_t spans = 0;  // sum over the steps taken of right_end - left
 };
 
 Merge start_merge(const int32_t* left_run, std::ptrdiff_t nl, const int32_t* right_run,
@@ -150,7 +149,7 @@ inline void step_both_ends(Merge& m) {
 // runs.
 int64_t finish_merge(Merge m) {
   const std::ptrdiff_t steps = std::min(m.nl, m.nr);
-  for (; m.steps < steps; ++m.steps) {
+  for (std::ptrdiff_t k = 0; k < steps; ++k) {
     step_both_ends(m);
   }
   const int32_t* const run_end = m.left_run + m.nl;
@@ -175,69 +174,17 @@ int64_t finish_merge(Merge m) {
   return count;
 }
 
-// Two independent merges at once, so that four ends keep the processor
-// busy, then each finished on its own.
-int64_t merge_both(Merge a, Merge b) {
-  const std::ptrdiff_t steps = std::min({a.nl, a.nr, b.nl, b.nr});
-  for (std::ptrdiff_t k = 0; k < steps; ++k) {
-    step_both_ends(a);
-    step_both_ends(b);
-  }
-  a.steps = steps;
-  b.steps = steps;
-  return finish_merge(a) + finish_merge(b);
-}
-
-// The number of left values among the first h values of the stable merge
-// of left[0..nl) and right[0..nr), found by binary search.
-std::ptrdiff_t left_in_first(const int32_t* left, std::ptrdiff_t nl, const int32_t* right,
-                             std::ptrdiff_t nr, std::ptrdiff_t h) {
-  std::ptrdiff_t lo = std::max(std::ptrdiff_t{0}, h - nr);
-  std::ptrdiff_t hi = std::min(h, nl);
-  while (lo < hi) {
-    const std::ptrdiff_t i = lo + (hi - lo) / 2;
-    // left[i] comes before right[h - i - 1], so it is in the first h too.
-    if (left[i] <= right[h - i - 1]) {
-      lo = i + 1;
-    } else {
-      hi = i;
-    }
-  }
-  return lo;
-}
-
-// Merges no shorter than this are cut in two (the search costs about as much
-// as a few dozen steps).
-constexpr std::ptrdiff_t split_length = 4096;
-
 // Merges the sorted runs src[0..nl) and src[nl..nl+nr) into dst stably and
-// returns the inversions between them. A long merge is cut in two at half
-// its output: the first half merges left[0..i) with right[0..j), the second
-// the rest, and each left value of the second half is greater than each
-// right value of the first, which adds (nl - i) * j. The halves then run
-// side by side, which pays in the last passes, where one or two merges alone
-// would leave the processor idle between dependent steps.
+// returns the inversions between them.
 int64_t merge(const int32_t* src, int32_t* dst, std::ptrdiff_t nl, std::ptrdiff_t nr) {
-  const int32_t* left = src;
-  const int32_t* right = src + nl;
-  const std::ptrdiff_t h = (nl + nr) / 2;
-  const std::ptrdiff_t i = nl + nr >= split_length ? left_in_first(left, nl, right, nr, h) : 0;
-  const std::ptrdiff_t j = h - i;
-  if (i == 0 || j == 0 || i == nl || j == nr) {
-    return finish_merge(start_merge(left, nl, right, nr, dst));
-  }
-  return merge_both(start_merge(left, i, right, j, dst),
-                    start_merge(left + i, nl - i, right + j, nr - j, dst + h)) +
-         int64_t{nl - i} * j;
+  return finish_merge(start_merge(src, nl, src + nl, nr, dst));
 }
 
 // Merges two pairs of sorted runs of width w at once, src[0..w) with
 // src[w..2w) and src[2w..3w) with src[3w..4w), into dst[0..4w); the four
 // independent ends keep the processor busy. Returns the inversions between
-// the runs of each pair. The same as merge_both on two Merges, but equal
-// widths let the four ends share one output offset and one sum of spans,
-// which keeps them all in registers: whole runs take less time and fewer
-// instructions than with merge_both.
+// the runs of each pair. Equal widths let the four ends share one output
+// offset and one sum of spans, which keeps them all in registers.
 int64_t merge_twice(const int32_t* src, int32_t* dst, std::ptrdiff_t w) {
   const int32_t* left = src;
   const int32_t* right = src + w;
