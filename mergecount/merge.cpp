@@ -180,43 +180,6 @@ int64_t merge(const int32_t* src, int32_t* dst, std::ptrdiff_t nl, std::ptrdiff_
   return finish_merge(start_merge(src, nl, src + nl, nr, dst));
 }
 
-// Merges two pairs of sorted runs of width w at once, src[0..w) with
-// src[w..2w) and src[2w..3w) with src[3w..4w), into dst[0..4w); the four
-// independent ends keep the processor busy. Returns the inversions between
-// the runs of each pair. Equal widths let the four ends share one output
-// offset and one sum of spans, which keeps them all in registers.
-int64_t merge_twice(const int32_t* src, int32_t* dst, std::ptrdiff_t w) {
-  const int32_t* left = src;
-  const int32_t* right = src + w;
-  const int32_t* left_end = src + w;
-  const int32_t* right_end = src + 2 * w;
-  const int32_t* left2 = src + 2 * w;
-  const int32_t* right2 = src + 3 * w;
-  const int32_t* left_end2 = src + 3 * w;
-  const int32_t* right_end2 = src + 4 * w;
-  int32_t* out = dst;
-  int32_t* out_back = dst + 2 * w - 1;
-  int64_t spans = 0;
-  // w steps from each end of runs w long: every read is inside its run, and
-  // a head on a value the other end took loses, as in finish_merge.
-  for (std::ptrdiff_t k = 0; k < w; ++k) {
-    spans += (right_end - left) + (right_end2 - left2);
-    step_from_front(left, right, out);
-    step_from_back(left_end, right_end, out_back);
-    step_from_front(left2, right2, out + 2 * w);
-    step_from_back(left_end2, right_end2, out_back + 2 * w);
-    ++out;
-    --out_back;
-  }
-  // Before step k each span is 2w - k plus that merge's term of index_sum
-  // (see step_both_ends), so the index sums of both merges together are the
-  // sum of the spans less 4w * w - w * (w - 1).
-  const int64_t index_sum = spans - 3 * int64_t{w} * w - w;
-  return two_ended_count(w, left - src, right - (src + w), (src + w) - left_end, index_sum) +
-         two_ended_count(w, left2 - (src + 2 * w), right2 - (src + 3 * w),
-                         (src + 3 * w) - left_end2, 0);
-}
-
 // The merge buffer for a range of len values, or nullptr when it cannot be
 // had: no memory for it, or more values than a vector can hold, as on a
 // 32-bit machine.
@@ -260,16 +223,6 @@ int64_t join_whole(const int32_t* src, int32_t* dst, std::ptrdiff_t nl, std::ptr
 int64_t merge_pass(const int32_t* src, int32_t* dst, std::ptrdiff_t len, std::ptrdiff_t w) {
   int64_t count = 0;
   std::ptrdiff_t k = 0;
-  for (; k + 4 * w <= len; k += 4 * w) {
-    const int64_t first = join_whole(src + k, dst + k, w, w);
-    const int64_t second = join_whole(src + k + 2 * w, dst + k + 2 * w, w, w);
-    if (first < 0 && second < 0) {
-      count += merge_twice(src + k, dst + k, w);
-      continue;
-    }
-    count += first >= 0 ? first : merge(src + k, dst + k, w, w);
-    count += second >= 0 ? second : merge(src + k + 2 * w, dst + k + 2 * w, w, w);
-  }
   for (; k + w < len; k += 2 * w) {
     const std::ptrdiff_t nr = std::min(w, len - k - w);
     const int64_t whole = join_whole(src + k, dst + k, w, nr);
