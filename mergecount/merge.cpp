@@ -19,31 +19,19 @@ std::vector<int32_t> wide_temp;      // merge buffer for longer ranges, grown on
 // whole runs are faster with 4 than with 2 or 8.
 constexpr std::ptrdiff_t run_length = 4;
 
-// Sorts a[0..len), len at most run_length, by insertion and returns the
-// number of shifts made, which is the number of inversions the run had. Each
-// insertion rewrites every place up to the new value's without branches: a
-// place takes the value below it when that one is greater than the new value
-// (a shift), else the smaller of its own value and the new one. That rests on
-// v[0..k) being sorted when v[k] goes in: the places that shift are the top
-// ones, down to the first whose value below is not greater; that place gets
-// the new value (its own is the new one, or was greater and shifted up), and
-// every place under it keeps its own, which is not greater. The run is worked on in a local copy,
-// which the compiler keeps in registers.
+// Sorts a[0..len) by insertion and returns the number of shifts made, which
+// is the number of inversions the run had.
 int64_t insertion_sort(int32_t* a, std::ptrdiff_t len) {
-  std::array<int32_t, run_length> v{};
-  std::copy_n(a, len, v.begin());
   int64_t shifts = 0;
   for (std::ptrdiff_t k = 1; k < len; ++k) {
-    const int32_t x = v[static_cast<std::size_t>(k)];
-    for (std::ptrdiff_t m = k; m > 0; --m) {
-      const int32_t below = v[static_cast<std::size_t>(m - 1)];
-      const bool shift = below > x;
-      shifts += static_cast<int64_t>(shift);
-      v[static_cast<std::size_t>(m)] = shift ? below : std::min(v[static_cast<std::size_t>(m)], x);
+    const int32_t x = a[k];
+    std::ptrdiff_t m = k;
+    for (; m > 0 && a[m - 1] > x; --m) {
+      a[m] = a[m - 1];
+      ++shifts;
     }
-    v[0] = std::min(v[0], x);
+    a[m] = x;
   }
-  std::copy_n(v.begin(), len, a);
   return shifts;
 }
 
