@@ -16,35 +16,39 @@ std::array<int32_t, capacity> temp;  // merge buffer within capacity
 std::vector<int32_t> wide_temp;      // merge buffer for longer ranges, grown on demand
 
 // Runs of this many values are sorted by insertion before merging starts:
-// whole runs are faster with 4 than with 2 or 8.
+// whole runs take less time with 4 than with 2, and as long as with 8,
+// which is faster on blocks of 5 and slower on long blocks.
 constexpr std::ptrdiff_t run_length = 4;
 
-// Sorts a[0..len), len at most run_length, by insertion and returns the
-// number of shifts made, which is the number of inversions the run had. Each
-// insertion rewrites every place up to the new value's without branches: a
-// place takes the value below it when that one is greater than the new value
-// (a shift), else the smaller of its own value and the new one. The run is
-// worked on in a local copy, which the compiler keeps in registers.
+// Sorts a[0..len) by insertion and returns the number of shifts made, which
+// is the number of inversions the run had.
 int64_t insertion_sort(int32_t* a, std::ptrdiff_t len) {
-  std::array<int32_t, run_length> v{};
-  std::copy_n(a, len, v.begin());
   int64_t shifts = 0;
   for (std::ptrdiff_t k = 1; k < len; ++k) {
-    const int32_t x = v[static_cast<std::size_t>(k)];
-    for (std::ptrdiff_t m = k; m > 0; --m) {
-      const int32_t below = v[static_cast<std::size_t>(m - 1)];
-      const bool shift = below > x;
-      shifts += static_cast<int64_t>(shift);
-      v[static_cast<std::size_t>(m)] = shift ? below : std::min(v[static_cast<std::size_t>(m)], x);
+    const int32_t x = a[k];
+    std::ptrdiff_t m = k;
+    for (; m > 0 && a[m - 1] > x; --m) {
+      a[m] = a[m - 1];
+      ++shifts;
     }
-    v[0] = std::min(v[0], x);
+    a[m] = x;
   }
-  std::copy_n(v.begin(), len, a);
   return shifts;
 }
 
 // The merge steps below are branch-free: the comparison selects the value
 // and moves one head, so a run of random values costs no mispredictions.
+// They check no head against the other end's: a merge takes them from both
+// ends, and from each end fewer steps than either run is long (see
+// finish_merge), so no read leaves a run, but a head may reach the place of
+// a value the other end already took. That value always loses the
+// comparison, and the value the step places is one still to be placed: a
+// left value the back took was greater than a right value not yet placed,
+// hence than every right value the front can still offer; a right value the
+// back took was no less than every left value the front can still offer,
+// which wins on equality; the front's taken values lose at the back the same
+// way. Both heads of one end never stand on taken values at once: the two
+// ends have together placed fewer values than the runs hold.
 
 // Places the smaller of the two front heads (the left one on equality) and
 // moves that head forward.
@@ -101,8 +105,7 @@ struct Merge {
   const int32_t* right_end;
   int32_t* out;  // where the front and the back place next
   int32_t* out_back;
-  std::ptrdiff_t steps = 0;  // steps taken from each end
-  int64_t spans = 0;         // sum over them of right_end - left
+  int64_t spans = 0;  // sum over the steps taken of right_end - left
 };
 
 Merge start_merge(const int32_t* left_run, std::ptrdiff_t nl, const int32_t* right_run,
@@ -125,12 +128,17 @@ inline void step_both_ends(Merge& m) {
   step_from_back(m.left_end, m.right_end, m.out_back--);
 }
 
-// Finishes a merge: steps from both ends up to min(nl, nr) in all, which
-// can never run a head past its run, then a guarded loop through what is
-// left in the middle. Returns the inversions between the two runs.
+// Finishes a merge: steps from both ends up to min(nl, nr) in all, then a
+// guarded loop through what is left in the middle. Before step k each end
+// has taken k values, so a front head is at most k < nl (or nr) values into
+// its run and a back head at least nl - k > 0 (or nr - k) from its start:
+// every read is inside its run. The 2 * min(nl, nr) values placed are the
+// first and the last of the merge, which do not overlap, so afterwards no
+// front head is past its back head. Returns the inversions between the two
+// runs.
 int64_t finish_merge(Merge m) {
   const std::ptrdiff_t steps = std::min(m.nl, m.nr);
-  for (; m.steps < steps; ++m.steps) {
+  for (std::ptrdiff_t k = 0; k < steps; ++k) {
     step_both_ends(m);
   }
   const int32_t* const run_end = m.left_run + m.nl;
@@ -155,97 +163,10 @@ int64_t finish_merge(Merge m) {
   return count;
 }
 
-// Two independent merges at once, so that four ends keep the processor
-// busy, then each finished on its own.
-int64_t merge_both(Merge a, Merge b) {
-  const std::ptrdiff_t steps = std::min({a.nl, a.nr, b.nl, b.nr});
-  for (std::ptrdiff_t k = 0; k < steps; ++k) {
-    step_both_ends(a);
-    step_both_ends(b);
-  }
-  a.steps = steps;
-  b.steps = steps;
-  return finish_merge(a) + finish_merge(b);
-}
-
-// The number of left values among the first h values of the stable merge
-// of left[0..nl) and right[0..nr), found by binary search.
-std::ptrdiff_t left_in_first(const int32_t* left, std::ptrdiff_t nl, const int32_t* right,
-                             std::ptrdiff_t nr, std::ptrdiff_t h) {
-  std::ptrdiff_t lo = std::max(std::ptrdiff_t{0}, h - nr);
-  std::ptrdiff_t hi = std::min(h, nl);
-  while (lo < hi) {
-    const std::ptrdiff_t i = lo + (hi - lo) / 2;
-    // left[i] comes before right[h - i - 1], so it is in the first h too.
-    if (left[i] <= right[h - i - 1]) {
-      lo = i + 1;
-    } else {
-      hi = i;
-    }
-  }
-  return lo;
-}
-
-// Merges no shorter than this are cut in two (the search costs about as much
-// as a few dozen steps).
-constexpr std::ptrdiff_t split_length = 4096;
-
 // Merges the sorted runs src[0..nl) and src[nl..nl+nr) into dst stably and
-// returns the inversions between them. A long merge is cut in two at half
-// its output: the first half merges left[0..i) with right[0..j), the second
-// the rest, and each left value of the second half is greater than each
-// right value of the first, which adds (nl - i) * j. The halves then run
-// side by side, which pays in the last passes, where one or two merges alone
-// would leave the processor idle between dependent steps.
+// returns the inversions between them.
 int64_t merge(const int32_t* src, int32_t* dst, std::ptrdiff_t nl, std::ptrdiff_t nr) {
-  const int32_t* left = src;
-  const int32_t* right = src + nl;
-  const std::ptrdiff_t h = (nl + nr) / 2;
-  const std::ptrdiff_t i = nl + nr >= split_length ? left_in_first(left, nl, right, nr, h) : 0;
-  const std::ptrdiff_t j = h - i;
-  if (i == 0 || j == 0 || i == nl || j == nr) {
-    return finish_merge(start_merge(left, nl, right, nr, dst));
-  }
-  return merge_both(start_merge(left, i, right, j, dst),
-                    start_merge(left + i, nl - i, right + j, nr - j, dst + h)) +
-         int64_t{nl - i} * j;
-}
-
-// Merges two pairs of sorted runs of width w at once, src[0..w) with
-// src[w..2w) and src[2w..3w) with src[3w..4w), into dst[0..4w); the four
-// independent ends keep the processor busy. Returns the inversions between
-// the runs of each pair. The same as merge_both on two Merges, but equal
-// widths let the four ends share one output offset and one sum of spans,
-// which keeps them all in registers: whole runs take less time and fewer
-// instructions than with merge_both.
-int64_t merge_twice(const int32_t* src, int32_t* dst, std::ptrdiff_t w) {
-  const int32_t* left = src;
-  const int32_t* right = src + w;
-  const int32_t* left_end = src + w;
-  const int32_t* right_end = src + 2 * w;
-  const int32_t* left2 = src + 2 * w;
-  const int32_t* right2 = src + 3 * w;
-  const int32_t* left_end2 = src + 3 * w;
-  const int32_t* right_end2 = src + 4 * w;
-  int32_t* out = dst;
-  int32_t* out_back = dst + 2 * w - 1;
-  int64_t spans = 0;
-  for (std::ptrdiff_t k = 0; k < w; ++k) {
-    spans += (right_end - left) + (right_end2 - left2);
-    step_from_front(left, right, out);
-    step_from_back(left_end, right_end, out_back);
-    step_from_front(left2, right2, out + 2 * w);
-    step_from_back(left_end2, right_end2, out_back + 2 * w);
-    ++out;
-    --out_back;
-  }
-  // Before step k each span is 2w - k plus that merge's term of index_sum
-  // (see step_both_ends), so the index sums of both merges together are the
-  // sum of the spans less 4w * w - w * (w - 1).
-  const int64_t index_sum = spans - 3 * int64_t{w} * w - w;
-  return two_ended_count(w, left - src, right - (src + w), (src + w) - left_end, index_sum) +
-         two_ended_count(w, left2 - (src + 2 * w), right2 - (src + 3 * w),
-                         (src + 3 * w) - left_end2, 0);
+  return finish_merge(start_merge(src, nl, src + nl, nr, dst));
 }
 
 // The merge buffer for a range of len values, or nullptr when it cannot be
@@ -268,8 +189,10 @@ int32_t* buffer_for(std::ptrdiff_t len) {
 // Joins runs that do not interleave: the left run src[0..nl) wholly before
 // the right one src[nl..nl+nr) (no inversions between them), or wholly after
 // it (every pair an inversion). Returns the inversions, or -1, doing
-// nothing, when the runs interleave. Costs two comparisons, and makes
-// ordered and reversed stretches of a block cost only copies.
+// nothing, when the runs interleave. Both runs are sorted, so comparing the
+// left's last with the right's first, and the left's first with the right's
+// last, tells each case. Costs two comparisons, and makes ordered and
+// reversed stretches of a block cost only copies.
 int64_t join_whole(const int32_t* src, int32_t* dst, std::ptrdiff_t nl, std::ptrdiff_t nr) {
   const int32_t* right = src + nl;
   if (src[nl - 1] <= right[0]) {
@@ -289,16 +212,6 @@ int64_t join_whole(const int32_t* src, int32_t* dst, std::ptrdiff_t nl, std::ptr
 int64_t merge_pass(const int32_t* src, int32_t* dst, std::ptrdiff_t len, std::ptrdiff_t w) {
   int64_t count = 0;
   std::ptrdiff_t k = 0;
-  for (; k + 4 * w <= len; k += 4 * w) {
-    const int64_t first = join_whole(src + k, dst + k, w, w);
-    const int64_t second = join_whole(src + k + 2 * w, dst + k + 2 * w, w, w);
-    if (first < 0 && second < 0) {
-      count += merge_twice(src + k, dst + k, w);
-      continue;
-    }
-    count += first >= 0 ? first : merge(src + k, dst + k, w, w);
-    count += second >= 0 ? second : merge(src + k + 2 * w, dst + k + 2 * w, w, w);
-  }
   for (; k + w < len; k += 2 * w) {
     const std::ptrdiff_t nr = std::min(w, len - k - w);
     const int64_t whole = join_whole(src + k, dst + k, w, nr);
@@ -316,23 +229,22 @@ void give_back_buffer() {
   }
 }
 
-using Counter = int64_t (*)(int32_t*, int32_t, int32_t);
-
-// The path getResult takes, chosen once when the program starts. A build
+// The path getResult takes, chosen once when the program starts (a branch
+// rather than a pointer, so that the scalar path is still inlined). A build
 // for measuring can force one with MERGECOUNT_FORCE_SCALAR or
 // MERGECOUNT_FORCE_AVX2 (the CMake cache variable MERGECOUNT_PATH).
 #if defined(MERGECOUNT_FORCE_SCALAR)
-const Counter chosen = getResultScalar;
+const bool vector_merge = false;
 #elif defined(MERGECOUNT_FORCE_AVX2)
-const Counter chosen = getResultAvx2;
+const bool vector_merge = true;
 #else
-const Counter chosen = haveAvx2() ? getResultAvx2 : getResultScalar;
+const bool vector_merge = haveAvx2();
 #endif
 
 }  // namespace
 
 int64_t getResult(int32_t* arr, int32_t lo, int32_t hi) {
-  return chosen(arr, lo, hi);
+  return vector_merge ? getResultAvx2(arr, lo, hi) : getResultScalar(arr, lo, hi);
 }
 
 // Bottom-up merge sort: runs of run_length sorted by insertion, then passes
