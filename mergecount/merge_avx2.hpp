@@ -11,11 +11,7 @@
 #include <cstddef>
 #include <cstdint>
 
-#if defined(__x86_64__) && (defined(__GNUC__) || defined(__clang__))
-#define MERGECOUNT_AVX2 1  // this build has the vector path
-#else
-#define MERGECOUNT_AVX2 0
-#endif
+#include "avx2.hpp"
 
 #if MERGECOUNT_AVX2
 namespace mergecount::avx2 {

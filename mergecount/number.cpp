@@ -5,15 +5,21 @@
 #include <bit>
 #include <cstring>
 
+#if MERGECOUNT_AVX2
+#include <immintrin.h>
+#endif
+
 #include "fdio.hpp"
 
 namespace mergecount {
 namespace {
 
 constexpr std::size_t chunk_size = std::size_t{1} << 16;
-// Zero bytes kept after the data, so that 16 bytes can be loaded from a
-// little past any unread position and every scan stops at the end of the data.
-constexpr std::size_t slack = 32;
+// Zero bytes kept after the data, so that every scan stops at the end of the
+// data and the loads stay inside chunk: 16 bytes from a little past any
+// unread position, and on the vector path 32 bytes from any position up to
+// the end of the data and then 16 from up to 31 bytes further.
+constexpr std::size_t slack = 64;
 
 std::array<char, chunk_size + slack> chunk{};  // unread input is chunk[pos..len)
 std::size_t pos = 0;
@@ -261,7 +267,7 @@ bool read_number(int32_t& value) {
   return read_numbers(&value, 1) == 1;
 }
 
-std::size_t read_numbers(int32_t* out, std::size_t count) {
+std::size_t read_numbers_scalar(int32_t* out, std::size_t count) {
   const char* p = chunk.data() + pos;
   for (std::size_t k = 0; k < count; ++k) {
     while (blank(static_cast<unsigned char>(*p))) {
@@ -280,6 +286,172 @@ std::size_t read_numbers(int32_t* out, std::size_t count) {
   }
   pos = static_cast<std::size_t>(p - chunk.data());
   return count;
+}
+
+#if MERGECOUNT_AVX2
+namespace {
+
+// Marks a function compiled for the processors the vector path needs.
+#define MERGECOUNT_READER_VECTOR [[gnu::target("avx2,bmi")]]
+
+// The bytes of 32 that are digits, blanks, '-' and '+', one bit each, the
+// first byte in the lowest bit.
+struct Classes {
+  uint32_t digits;
+  uint32_t blanks;
+  uint32_t minus;
+  uint32_t signs;
+};
+
+// The high bits of the 32 bytes of m.
+MERGECOUNT_READER_VECTOR uint32_t bits(__m256i m) {
+  return static_cast<uint32_t>(_mm256_movemask_epi8(m));
+}
+
+// The Classes of the 32 bytes at p.
+MERGECOUNT_READER_VECTOR Classes classify(const char* p) {
+  const __m256i x = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p));
+  // c - '0' <= 9 and c - '\t' <= 4, unsigned: min(v, k) == v.
+  const __m256i d = _mm256_sub_epi8(x, _mm256_set1_epi8('0'));
+  const __m256i b = _mm256_sub_epi8(x, _mm256_set1_epi8('\t'));
+  const __m256i digit = _mm256_cmpeq_epi8(_mm256_min_epu8(d, _mm256_set1_epi8(9)), d);
+  const __m256i control = _mm256_cmpeq_epi8(_mm256_min_epu8(b, _mm256_set1_epi8(4)), b);
+  const __m256i space = _mm256_cmpeq_epi8(x, _mm256_set1_epi8(' '));
+  const uint32_t minus = bits(_mm256_cmpeq_epi8(x, _mm256_set1_epi8('-')));
+  const uint32_t plus = bits(_mm256_cmpeq_epi8(x, _mm256_set1_epi8('+')));
+  return {bits(digit), bits(_mm256_or_si256(control, space)), minus, minus | plus};
+}
+
+// The value of the run decimal digits, 1 to 16, at p (16 bytes are loaded).
+MERGECOUNT_READER_VECTOR uint64_t vector_digits_value(const char* p, int run) {
+  // Byte k of the window at 16 - run is k - (16 - run) from k = 16 - run on,
+  // and -128 (a zero byte from the shuffle) before: the digits moved to the
+  // end of the register, zeros in front of them.
+  alignas(32) static constexpr std::array<int8_t, 32> slide = {
+      -128, -128, -128, -128, -128, -128, -128, -128, -128, -128, -128,
+      -128, -128, -128, -128, -128, 0,    1,    2,    3,    4,    5,
+      6,    7,    8,    9,    10,   11,   12,   13,   14,   15};
+  __m128i v =
+      _mm_sub_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p)), _mm_set1_epi8('0'));
+  v = _mm_shuffle_epi8(
+      v, _mm_loadu_si128(reinterpret_cast<const __m128i*>(&slide[static_cast<std::size_t>(run)])));
+  // Pairs (at most 99), fours (9,999) and eights (99,999,999) of digits.
+  v = _mm_maddubs_epi16(v, _mm_set1_epi16(0x010a));   // 10 and 1
+  v = _mm_madd_epi16(v, _mm_set1_epi32(0x00010064));  // 100 and 1
+  v = _mm_packus_epi32(v, v);
+  v = _mm_madd_epi16(v, _mm_set1_epi32(0x00012710));  // 10,000 and 1
+  const auto high = static_cast<uint32_t>(_mm_cvtsi128_si32(v));
+  const auto low = static_cast<uint32_t>(_mm_extract_epi32(v, 1));
+  return uint64_t{high} * 100'000'000 + low;
+}
+
+}  // namespace
+
+// Each step classifies the 32 bytes at `at`, which is never inside a number:
+// at the start of one (its sign or first digit), or after its last byte. A
+// run of digits there is a plain decimal number when its first digit is not
+// 0 and it ends before `stop`, the first byte that is none of digit, blank or
+// sign, or a sign no digit follows. Everything else goes to
+// read_numbers_scalar one number at a time: the byte at stop (the zero at len
+// among them), a run reaching it (it may go on as hexadecimal, or in the next
+// chunk), a run longer than 16 digits, and a run starting with 0 (octal, 0x,
+// or "09", which is two numbers). A sign right before a run is the number's,
+// and is taken with it.
+constexpr std::size_t scalar_stretch = 16;  // numbers read by the scalar reader at a time
+
+MERGECOUNT_READER_VECTOR std::size_t read_numbers_avx2(int32_t* out, std::size_t count) {
+  std::size_t done = 0;
+  std::size_t at = pos;
+  while (done < count) {
+    // at <= len, and slack zero bytes follow the data.
+    const Classes c = classify(&chunk[at]);
+    const uint32_t lone_signs = c.signs & ~(c.digits >> 1) & 0x7fffffffU;  // last: unknown yet
+    const uint32_t good = (c.digits | c.blanks | c.signs) & ~lone_signs;
+    const int stop = std::countr_zero(~good);
+    const uint32_t before_stop = stop == 32 ? ~0U : (1U << stop) - 1;
+    uint32_t starts = c.digits & ~(c.digits << 1) & before_stop;
+    uint32_t ends = ~c.digits & (c.digits << 1) & before_stop;  // the byte after a run
+    int end = 0;
+    // Starts and ends pair up in order: the run at bit 0, if any, starts there.
+    while (ends != 0 && done < count) {
+      const int s = std::countr_zero(starts);
+      end = std::countr_zero(ends);
+      const char* const digits = &chunk[at + static_cast<std::size_t>(s)];
+      if (end - s > 16 || *digits == '0') {
+        break;
+      }
+      starts &= starts - 1;
+      ends &= ends - 1;
+      const bool negative = s > 0 && ((c.minus >> (s - 1)) & 1) != 0;
+      out[done++] = clamped(negative, vector_digits_value(digits, end - s));
+    }
+    if (done == count) {
+      at += static_cast<std::size_t>(end);
+      break;
+    }
+    // On to the first thing not read: a run not taken (and its sign), the
+    // byte at stop, or a sign in the last byte.
+    std::size_t next = at + 32;
+    if (starts != 0) {
+      const int s = std::countr_zero(starts);
+      next = at + static_cast<std::size_t>(s) - (s > 0 ? (c.signs >> (s - 1)) & 1 : 0);
+    } else if (stop < 32) {
+      next = at + static_cast<std::size_t>(stop);
+    } else if ((c.signs >> 31) != 0) {
+      next = at + 31;
+    }
+    // The scalar reader takes what the vectors cannot: a run at the start,
+    // or stop. It goes on for a stretch of numbers, as such a number is seldom
+    // alone (in hexadecimal or octal input every number is one), and finding
+    // it again each time costs more than the vectors save.
+    if (next == at || (starts == 0 && stop < 32)) {
+      pos = next;
+      const std::size_t want = std::min(count - done, scalar_stretch);
+      const std::size_t got = read_numbers_scalar(&out[done], want);
+      done += got;
+      if (got < want) {
+        return done;
+      }
+      next = pos;
+    }
+    at = next;
+  }
+  pos = at;
+  return done;
+}
+
+bool reader_has_avx2() {
+  __builtin_cpu_init();
+  return __builtin_cpu_supports("avx2") && __builtin_cpu_supports("bmi");
+}
+#else
+std::size_t read_numbers_avx2(int32_t* out, std::size_t count) {
+  return read_numbers_scalar(out, count);
+}
+
+bool reader_has_avx2() {
+  return false;
+}
+#endif
+
+namespace {
+
+// The path read_numbers takes, chosen once when the program starts (a branch
+// rather than a pointer, so that the scalar reader is still inlined). A
+// build for measuring can force one with MERGECOUNT_FORCE_SCALAR or
+// MERGECOUNT_FORCE_AVX2 (the CMake cache variable MERGECOUNT_PATH).
+#if defined(MERGECOUNT_FORCE_SCALAR)
+const bool vector_reader = false;
+#elif defined(MERGECOUNT_FORCE_AVX2)
+const bool vector_reader = true;
+#else
+const bool vector_reader = reader_has_avx2();
+#endif
+
+}  // namespace
+
+std::size_t read_numbers(int32_t* out, std::size_t count) {
+  return vector_reader ? read_numbers_avx2(out, count) : read_numbers_scalar(out, count);
 }
 
 }  // namespace mergecount

@@ -5,6 +5,8 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "avx2.hpp"
+
 namespace mergecount {
 
 // start_reading: drops whatever was buffered of the input before, so that
@@ -28,8 +30,25 @@ void start_reading();
 bool read_number(int32_t& value);
 
 // read_numbers: accepts room for count values. Reads up to count numbers into
-// out[0..count) with read_number and returns how many it read, fewer than
-// count only when one of those calls returned false.
+// out[0..count) as read_number does and returns how many it read, fewer than
+// count only when one of them could not be read. Takes the path chosen once
+// when the program starts: read_numbers_avx2 where the processor has it,
+// read_numbers_scalar elsewhere. read_number reads by it too.
 std::size_t read_numbers(int32_t* out, std::size_t count);
+
+// read_numbers_scalar: read_numbers a number at a time, plain ones 8 digits
+// at a time: the reference, and the path on every other processor.
+std::size_t read_numbers_scalar(int32_t* out, std::size_t count);
+
+// read_numbers_avx2: read_numbers on 32 bytes at a time, in a build for
+// x86-64 on a processor for which reader_has_avx2() is true (elsewhere it is
+// read_numbers_scalar). A plain decimal number (a sign, then 1 to 16 digits,
+// the first not 0) that ends inside the chunk is read in vector registers;
+// anything else, by read_numbers_scalar.
+std::size_t read_numbers_avx2(int32_t* out, std::size_t count);
+
+// reader_has_avx2: true when this build has the vector reader and the
+// processor has AVX2 and BMI1 (and the system saves the vector registers).
+bool reader_has_avx2();
 
 }  // namespace mergecount

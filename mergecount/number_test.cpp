@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <array>
 #include <cctype>
 #include <chrono>
 #include <cstdint>
@@ -38,14 +39,54 @@ void start(int fd) {
   mergecount::start_reading();
 }
 
-// The numbers read_number reads from fd one after another, up to the first
-// it cannot read.
-std::vector<int32_t> numbers_from(int fd) {
+// One of the paths of read_numbers.
+using Read = std::size_t (*)(int32_t*, std::size_t);
+
+// Every path read_numbers may take, and whether this build and processor
+// have it.
+struct Path {
+  const char* name;
+  Read read;
+  bool here;
+  const char* missing;  // why not, where not
+};
+
+// Names the path in the test's messages.
+void PrintTo(const Path& path, std::ostream* out) {
+  *out << path.name;
+}
+
+const Path every_path[] = {
+    {"scalar", mergecount::read_numbers_scalar, true, ""},
+    {"avx2", mergecount::read_numbers_avx2, mergecount::reader_has_avx2(),
+     MERGECOUNT_AVX2 != 0 ? "this processor lacks AVX2 or BMI1" : "only in a build for x86-64"},
+};
+
+// The reader's tests, once on each path; the path's read is `read`.
+class ReadNumber : public testing::TestWithParam<Path> {
+ protected:
+  void SetUp() override {
+    if (!GetParam().here) {
+      GTEST_SKIP() << GetParam().name << " path: " << GetParam().missing;
+    }
+  }
+  const Read read = GetParam().read;
+};
+class ReadNumbers : public ReadNumber {};
+
+// The numbers read reads from fd one after another, up to the first it
+// cannot read, asked for 1, 3 or 64 at a time in turn.
+std::vector<int32_t> numbers_from(int fd, Read read) {
   std::vector<int32_t> got;
   start(fd);
-  int32_t value = 0;
-  while (mergecount::read_number(value)) {
-    got.push_back(value);
+  std::array<int32_t, 64> block{};
+  for (std::size_t round = 0;; ++round) {
+    const std::size_t want = std::array<std::size_t, 3>{1, 3, 64}[round % 3];
+    const std::size_t k = read(block.data(), want);
+    got.insert(got.end(), block.begin(), block.begin() + static_cast<std::ptrdiff_t>(k));
+    if (k < want) {
+      break;
+    }
   }
   EXPECT_FALSE(mergecount::fdio::failed());
   return got;
@@ -53,20 +94,20 @@ std::vector<int32_t> numbers_from(int fd) {
 
 // The same from text in a file, read a whole chunk at a time. One file in
 // memory serves every call, as the tests make them by the hundred thousand.
-std::vector<int32_t> numbers_read(std::string_view text) {
+std::vector<int32_t> numbers_read(std::string_view text, Read read) {
   static const int file = memfd_create("numbers", 0);
   EXPECT_EQ(ftruncate(file, 0), 0);
   EXPECT_EQ(pwrite(file, text.data(), text.size(), 0), static_cast<ssize_t>(text.size()));
   EXPECT_EQ(lseek(file, 0, SEEK_SET), 0);
-  return numbers_from(file);
+  return numbers_from(file, read);
 }
 
 // The same from text arriving in reads as `how` says.
-std::vector<int32_t> numbers_read(std::string_view text, const LoopRun& how) {
+std::vector<int32_t> numbers_read(std::string_view text, const LoopRun& how, Read read) {
   std::vector<int32_t> got;
   testsupport::run_loop(
-      [&got](int input, int /*output*/) {
-        got = numbers_from(input);
+      [&got, read](int input, int /*output*/) {
+        got = numbers_from(input, read);
         return 0;
       },
       text, how);
@@ -178,7 +219,7 @@ std::string adversarial(std::mt19937& rng) {
   return s;
 }
 
-TEST(ReadNumber, AgreesWithTheCLibraryOnAdversarialStrings) {
+TEST_P(ReadNumber, AgreesWithTheCLibraryOnAdversarialStrings) {
   std::mt19937 rng(4242);
   int compared_in_range = 0;
   for (int trial = 0; trial < 150000; ++trial) {
@@ -191,7 +232,7 @@ TEST(ReadNumber, AgreesWithTheCLibraryOnAdversarialStrings) {
     for (const std::string& form : {text, text + " 98765432 1234567890123 0x5\n"}) {
       const std::string bytes = "0 " + form;
       const Scan want = scanned_clamped(bytes);
-      const std::vector<int32_t> got = numbers_read(bytes);
+      const std::vector<int32_t> got = numbers_read(bytes, read);
       ASSERT_EQ(got, want.values) << '"' << form << '"';
       const std::vector<int32_t> plain = scanned_plain(bytes);
       ASSERT_GE(plain.size(), want.in_range) << '"' << form << '"';
@@ -247,7 +288,7 @@ std::vector<std::string> magnitudes_around_the_limits(int base) {
 // sign and none, read against strtoll of the same text clamped to 32 bits:
 // in one read, where those of up to 16 bytes take the fast way, and in
 // reads of one byte and of odd sizes, which cut every number somewhere.
-TEST(ReadNumber, NumbersBeyondTheRangeClampToItsEnds) {
+TEST_P(ReadNumber, NumbersBeyondTheRangeClampToItsEnds) {
   std::vector<std::string> tokens = {"1234567890123456", "9999999999999999", "-0xffffffffffff",
                                      "0777777777777777", "0000000000000000000000000000000000017"};
   for (const std::string prefix : {"", "0", "0x", "0X"}) {
@@ -269,7 +310,7 @@ TEST(ReadNumber, NumbersBeyondTheRangeClampToItsEnds) {
     want.push_back(clamped(std::strtoll(token.c_str(), nullptr, 0)));
   }
   for (const LoopRun& how : {LoopRun{}, LoopRun{{1}}, LoopRun{{3, 7, 2, 11, 5}}}) {
-    const std::vector<int32_t> got = numbers_read(text, how);
+    const std::vector<int32_t> got = numbers_read(text, how, read);
     ASSERT_EQ(got.size(), want.size()) << how.pieces.size() << " piece sizes";
     for (size_t k = 1; k < got.size(); ++k) {
       EXPECT_EQ(got[k], want[k]) << tokens[k - 1] << ", " << how.pieces.size() << " piece sizes";
@@ -277,7 +318,7 @@ TEST(ReadNumber, NumbersBeyondTheRangeClampToItsEnds) {
   }
 }
 
-TEST(ReadNumber, NumbersAcrossAChunkEnd) {
+TEST_P(ReadNumber, NumbersAcrossAChunkEnd) {
   const char* tokens[] = {"-2147483648",
                           "+2147483647",
                           "0x7fffffff",
@@ -298,7 +339,7 @@ TEST(ReadNumber, NumbersAcrossAChunkEnd) {
       std::string text(start, ' ');  // built in place: GCC 12 misreads "0" + a temporary
       text[0] = '0';
       text += t + " 1";
-      ASSERT_EQ(numbers_read(text), scanned_clamped(text).values) << t << " at " << start;
+      ASSERT_EQ(numbers_read(text, read), scanned_clamped(text).values) << t << " at " << start;
     }
   }
 }
@@ -318,7 +359,7 @@ std::string formatted(int32_t value, int base, std::mt19937& rng) {
   }
 }
 
-TEST(ReadNumbers, LongStreamsInEveryBaseAndSeparator) {
+TEST_P(ReadNumbers, LongStreamsInEveryBaseAndSeparator) {
   std::mt19937 rng(99);
   const char* separators[] = {" ", "\n", "\t", "\r\n", "  \v", "\f"};
   std::vector<int32_t> values(300000);
@@ -341,13 +382,13 @@ TEST(ReadNumbers, LongStreamsInEveryBaseAndSeparator) {
           std::vector<int32_t> batch;
           while (got.size() < values.size()) {
             batch.resize(std::min<size_t>(values.size() - got.size(), 1 + rng() % 5000));
-            if (mergecount::read_numbers(batch.data(), batch.size()) != batch.size()) {
+            if (read(batch.data(), batch.size()) != batch.size()) {
               return 1;
             }
             got.insert(got.end(), batch.begin(), batch.end());
           }
           int32_t extra = 0;
-          return mergecount::read_number(extra) || mergecount::fdio::failed() ? 1 : 0;
+          return read(&extra, 1) != 0 || mergecount::fdio::failed() ? 1 : 0;
         },
         text, how);
     EXPECT_EQ(run.status, 0);
@@ -355,21 +396,21 @@ TEST(ReadNumbers, LongStreamsInEveryBaseAndSeparator) {
   }
 }
 
-TEST(ReadNumbers, StopsAtTheFirstFailedReadAndSaysHowManyItRead) {
+TEST_P(ReadNumbers, StopsAtTheFirstFailedReadAndSaysHowManyItRead) {
   std::vector<int32_t> got(5, -1);
-  size_t read = 0;
+  size_t read_count = 0;
   testsupport::run_loop(
       [&](int input, int /*output*/) {
         start(input);
-        read = mergecount::read_numbers(got.data(), got.size());
+        read_count = read(got.data(), got.size());
         return 0;
       },
       "1 2 0x3 x 4");
-  EXPECT_EQ(read, 3U);
+  EXPECT_EQ(read_count, 3U);
   EXPECT_EQ(got, (std::vector<int32_t>{1, 2, 3, -1, -1}));
 }
 
-TEST(ReadNumbers, WaitOnANonBlockingDescriptorForInputStillToCome) {
+TEST_P(ReadNumbers, WaitOnANonBlockingDescriptorForInputStillToCome) {
   int ends[2];
   ASSERT_EQ(pipe(ends), 0);
   ASSERT_EQ(fcntl(ends[0], F_SETFL, O_NONBLOCK), 0);
@@ -380,11 +421,19 @@ TEST(ReadNumbers, WaitOnANonBlockingDescriptorForInputStillToCome) {
     close(ends[1]);
   });
   std::vector<int32_t> got(3);
-  EXPECT_EQ(mergecount::read_numbers(got.data(), 3), 2U);
+  EXPECT_EQ(read(got.data(), 3), 2U);
   EXPECT_EQ(got, (std::vector<int32_t>{12, -7, 0}));
   EXPECT_FALSE(mergecount::fdio::failed());
   writer.join();
   close(ends[0]);
 }
+
+// Names each test by its path.
+std::string path_name(const testing::TestParamInfo<Path>& info) {
+  return info.param.name;
+}
+
+INSTANTIATE_TEST_SUITE_P(Paths, ReadNumber, testing::ValuesIn(every_path), path_name);
+INSTANTIATE_TEST_SUITE_P(Paths, ReadNumbers, testing::ValuesIn(every_path), path_name);
 
 }  // namespace
